@@ -1,0 +1,108 @@
+# Wine harness: sourced by the scripts that run Windows programs.
+# A private prefix and HOME under the build folder, prepared once and reused;
+# a private Xvfb when no display is set. Every Wine command runs under timeout.
+
+QM_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+: "${QM_WINE_ROOT:=$QM_ROOT/build/wine}"
+export QM_WINE_ROOT
+export WINEPREFIX="$QM_WINE_ROOT/prefix"
+export WINEARCH=win64
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree=;winemenubuilder.exe=d;winedbg.exe=d"
+# Links opened with "open" land here instead of in a real browser.
+export QM_BROWSER_LOG="${QM_BROWSER_LOG:-$QM_WINE_ROOT/browser.log}"
+
+qm_log() { printf '[wine-harness] %s\n' "$*" >&2; }
+
+# Runs a Wine tool with the private HOME, bounded in time.
+qm_wine() {
+    local limit=$1
+    shift
+    HOME="$QM_WINE_ROOT/home" timeout -k 5 "$limit" wine "$@"
+}
+
+qm_wineserver() {
+    HOME="$QM_WINE_ROOT/home" wineserver "$@"
+}
+
+# Starts a private Xvfb unless a display is already set; exports DISPLAY and
+# QM_XVFB_PID. The caller stops it with qm_stop_xvfb.
+qm_start_xvfb() {
+    QM_XVFB_PID=""
+    if [ -n "${DISPLAY:-}" ]; then
+        return 0
+    fi
+    local fdfile
+    fdfile=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1600x900x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+    QM_XVFB_PID=$!
+    local i
+    for i in $(seq 1 100); do
+        if [ -s "$fdfile" ]; then
+            break
+        fi
+        sleep 0.1
+    done
+    if [ ! -s "$fdfile" ]; then
+        qm_log "Xvfb did not start"
+        kill "$QM_XVFB_PID" 2>/dev/null
+        rm -f "$fdfile"
+        return 1
+    fi
+    export DISPLAY=":$(head -n1 "$fdfile" | tr -d '[:space:]')"
+    export QM_XVFB_PID
+    rm -f "$fdfile"
+}
+
+qm_stop_xvfb() {
+    if [ -n "${QM_XVFB_PID:-}" ]; then
+        kill "$QM_XVFB_PID" 2>/dev/null
+        wait "$QM_XVFB_PID" 2>/dev/null
+        QM_XVFB_PID=""
+    fi
+}
+
+# Prepares the prefix once: boot, registry settings, browser stub. Safe to
+# call from parallel processes (the first one does the work).
+qm_wine_prepare() {
+    mkdir -p "$QM_WINE_ROOT/home"
+    (
+        flock -w 300 9 || { qm_log "prefix lock timed out"; exit 1; }
+        if [ -f "$WINEPREFIX/.qm-ready" ]; then
+            exit 0
+        fi
+        qm_log "preparing Wine prefix in $WINEPREFIX"
+        rm -rf "$WINEPREFIX"
+        qm_wine 300 wineboot -i >/dev/null 2>&1 || { qm_log "wineboot failed"; exit 1; }
+        cat >"$QM_WINE_ROOT/browser-stub.sh" <<STUB
+#!/bin/sh
+# Records the addresses the launcher opens in "the system's web browser".
+printf '%s\n' "\$1" >> "\${QM_BROWSER_LOG:-$QM_WINE_ROOT/browser.log}"
+STUB
+        chmod +x "$QM_WINE_ROOT/browser-stub.sh"
+        local regfile="$QM_WINE_ROOT/settings.reg"
+        cat >"$regfile" <<REG
+REGEDIT4
+
+[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]
+"Managed"="N"
+
+[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]
+"ShowCrashDialog"=dword:00000000
+
+[HKEY_CURRENT_USER\\Software\\Wine\\WineBrowser]
+"Browsers"="$QM_WINE_ROOT/browser-stub.sh"
+REG
+        qm_wine 60 regedit /S "$(winepath -w "$regfile" 2>/dev/null || echo "$regfile")" \
+            >/dev/null 2>&1 || { qm_log "registry settings failed"; exit 1; }
+        HOME="$QM_WINE_ROOT/home" timeout 60 wineserver -w
+        touch "$WINEPREFIX/.qm-ready"
+    ) 9>"$QM_WINE_ROOT/.prepare.lock"
+}
+
+# Ends every Wine process of the prefix.
+qm_wine_stop() {
+    if [ -d "$WINEPREFIX" ]; then
+        qm_wineserver -k >/dev/null 2>&1 || true
+    fi
+}

@@ -1,0 +1,4 @@
+// Keeps a shortcut to the launcher on the user's desktop.
+#pragma once
+
+void EnsureDesktopShortcut();

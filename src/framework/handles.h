@@ -1,0 +1,111 @@
+// Small RAII owners for Win32 handles. A raw handle never outlives the scope
+// that checked it.
+#pragma once
+
+#include "framework/win32.h"
+
+#include <utility>
+
+template <typename Traits>
+class UniqueResource {
+public:
+    using Handle = typename Traits::Handle;
+
+    UniqueResource() noexcept = default;
+    explicit UniqueResource(Handle h) noexcept : m_h(h) {}
+    UniqueResource(const UniqueResource&) = delete;
+    UniqueResource& operator=(const UniqueResource&) = delete;
+    UniqueResource(UniqueResource&& other) noexcept : m_h(other.release()) {}
+    UniqueResource& operator=(UniqueResource&& other) noexcept
+    {
+        reset(other.release());
+        return *this;
+    }
+    ~UniqueResource() { reset(); }
+
+    Handle get() const noexcept { return m_h; }
+    explicit operator bool() const noexcept { return Traits::IsValid(m_h); }
+    Handle release() noexcept { return std::exchange(m_h, Traits::Invalid()); }
+    void reset(Handle h = Traits::Invalid()) noexcept
+    {
+        if (Traits::IsValid(m_h))
+            Traits::Close(m_h);
+        m_h = h;
+    }
+
+private:
+    Handle m_h = Traits::Invalid();
+};
+
+struct KernelHandleTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() noexcept { return nullptr; }
+    static bool IsValid(Handle h) noexcept { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static void Close(Handle h) noexcept { ::CloseHandle(h); }
+};
+using UniqueHandle = UniqueResource<KernelHandleTraits>;
+
+template <typename T>
+struct GdiObjectTraits {
+    using Handle = T;
+    static Handle Invalid() noexcept { return nullptr; }
+    static bool IsValid(Handle h) noexcept { return h != nullptr; }
+    static void Close(Handle h) noexcept { ::DeleteObject(h); }
+};
+template <typename T>
+using UniqueGdiObject = UniqueResource<GdiObjectTraits<T>>;
+using UniqueBitmap = UniqueGdiObject<HBITMAP>;
+using UniqueBrush = UniqueGdiObject<HBRUSH>;
+
+struct MemoryDcTraits {
+    using Handle = HDC;
+    static Handle Invalid() noexcept { return nullptr; }
+    static bool IsValid(Handle h) noexcept { return h != nullptr; }
+    static void Close(Handle h) noexcept { ::DeleteDC(h); }
+};
+using UniqueMemoryDC = UniqueResource<MemoryDcTraits>;
+
+struct HookTraits {
+    using Handle = HHOOK;
+    static Handle Invalid() noexcept { return nullptr; }
+    static bool IsValid(Handle h) noexcept { return h != nullptr; }
+    static void Close(Handle h) noexcept { ::UnhookWindowsHookEx(h); }
+};
+using UniqueHook = UniqueResource<HookTraits>;
+
+// A DC obtained with GetDC, released to its window.
+class WindowDC {
+public:
+    explicit WindowDC(HWND hwnd) noexcept : m_hwnd(hwnd), m_hdc(::GetDC(hwnd)) {}
+    WindowDC(const WindowDC&) = delete;
+    WindowDC& operator=(const WindowDC&) = delete;
+    ~WindowDC()
+    {
+        if (m_hdc)
+            ::ReleaseDC(m_hwnd, m_hdc);
+    }
+    HDC get() const noexcept { return m_hdc; }
+
+private:
+    HWND m_hwnd;
+    HDC m_hdc;
+};
+
+// Selects a GDI object into a DC for one scope and puts the previous one back.
+class SelectObjectScope {
+public:
+    SelectObjectScope(HDC hdc, HGDIOBJ obj) noexcept : m_hdc(hdc), m_old(::SelectObject(hdc, obj))
+    {
+    }
+    SelectObjectScope(const SelectObjectScope&) = delete;
+    SelectObjectScope& operator=(const SelectObjectScope&) = delete;
+    ~SelectObjectScope()
+    {
+        if (m_old && m_old != HGDI_ERROR)
+            ::SelectObject(m_hdc, m_old);
+    }
+
+private:
+    HDC m_hdc;
+    HGDIOBJ m_old;
+};

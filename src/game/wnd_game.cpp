@@ -1,0 +1,42 @@
+#include "game/wnd_game.h"
+
+namespace {
+// The names the game window observes, in the order it registers them.
+const char* const kObservedNames[] = {NT_CHECK_UPDATE, NT_START_UP,   NT_ENTER_GAME,
+                                      NT_GET_GSNAME,   NT_GET_NEWMSG, NT_GAME_QUIT};
+} // namespace
+
+CWndGame::~CWndGame()
+{
+    for (const char* name : kObservedNames)
+        NotificationCenter::Instance().RemoveObserver(name, this);
+}
+
+LRESULT CWndGame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE: return OnCreate(reinterpret_cast<CREATESTRUCTW*>(lParam));
+    }
+    return CWnd::WindowProc(message, wParam, lParam);
+}
+
+int CWndGame::OnCreate(CREATESTRUCTW*)
+{
+    if (Default() == -1)
+        return -1;
+    for (const char* name : kObservedNames)
+        NotificationCenter::Instance().AddObserver(name, this);
+    return 0;
+}
+
+void CWndGame::OnNotify(INotification*) {}
+
+bool CWndGame::IsSame(IObserver* other)
+{
+    return other == static_cast<IObserver*>(this);
+}
+
+void CWndGame::PostNcDestroy()
+{
+    delete this;
+}

@@ -1,0 +1,118 @@
+#include "support/test_support.h"
+
+#include <vector>
+
+namespace qmtest {
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
+{
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        PumpPending();
+        if (done())
+            return true;
+        if (::GetTickCount64() >= deadline)
+            return false;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+void PumpPending()
+{
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+}
+
+std::wstring ExeDirectory()
+{
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dir(path);
+    dir.erase(dir.find_last_of(L'\\') + 1);
+    return dir;
+}
+
+std::wstring LauncherPath()
+{
+    return ExeDirectory() + L"Quillmoor.exe";
+}
+
+ChildProcess::~ChildProcess()
+{
+    Terminate();
+}
+
+bool ChildProcess::Start(const std::wstring& exe, const std::wstring& workDir)
+{
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    return ::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                            workDir.empty() ? nullptr : workDir.c_str(), &si, &m_pi) != FALSE;
+}
+
+bool ChildProcess::IsRunning() const
+{
+    return m_pi.hProcess && ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+bool ChildProcess::WaitExit(DWORD timeoutMs, DWORD* exitCode) const
+{
+    if (!m_pi.hProcess || ::WaitForSingleObject(m_pi.hProcess, timeoutMs) != WAIT_OBJECT_0)
+        return false;
+    if (exitCode)
+        ::GetExitCodeProcess(m_pi.hProcess, exitCode);
+    return true;
+}
+
+void ChildProcess::Terminate()
+{
+    if (m_pi.hProcess) {
+        if (IsRunning()) {
+            ::TerminateProcess(m_pi.hProcess, 1);
+            ::WaitForSingleObject(m_pi.hProcess, 5000);
+        }
+        ::CloseHandle(m_pi.hThread);
+        ::CloseHandle(m_pi.hProcess);
+        m_pi = {};
+    }
+}
+
+namespace {
+struct FindContext {
+    DWORD processId;
+    const wchar_t* className;
+    const wchar_t* title;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM param)
+{
+    auto* ctx = reinterpret_cast<FindContext*>(param);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != ctx->processId)
+        return TRUE;
+    wchar_t buffer[256] = {};
+    ::GetClassNameW(hwnd, buffer, 256);
+    if (ctx->className && wcscmp(buffer, ctx->className) != 0)
+        return TRUE;
+    ::GetWindowTextW(hwnd, buffer, 256);
+    if (ctx->title && wcscmp(buffer, ctx->title) != 0)
+        return TRUE;
+    ctx->found = hwnd;
+    return FALSE;
+}
+} // namespace
+
+HWND FindProcessWindow(DWORD processId, const wchar_t* className, const wchar_t* title)
+{
+    FindContext ctx{processId, className, title, nullptr};
+    ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&ctx));
+    return ctx.found;
+}
+
+} // namespace qmtest

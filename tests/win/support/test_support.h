@@ -1,0 +1,45 @@
+// Helpers shared by the Windows tests that run under Wine.
+#pragma once
+
+#include "framework/win32.h"
+
+#include <functional>
+#include <string>
+
+namespace qmtest {
+
+// Pumps this thread's messages until `done` holds or `timeoutMs` passes;
+// returns whether it held.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+
+// Pumps whatever is queued now, without waiting.
+void PumpPending();
+
+// The folder of the running test program, with a trailing backslash; the
+// launcher exe is built into the same folder.
+std::wstring ExeDirectory();
+std::wstring LauncherPath();
+
+// A child process that is ended when the guard goes out of scope.
+class ChildProcess {
+public:
+    ChildProcess() = default;
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    ~ChildProcess();
+
+    bool Start(const std::wstring& exe, const std::wstring& workDir = L"");
+    bool IsRunning() const;
+    // Waits for the process to end; false on time-out.
+    bool WaitExit(DWORD timeoutMs, DWORD* exitCode = nullptr) const;
+    void Terminate();
+    DWORD Id() const noexcept { return m_pi.dwProcessId; }
+
+private:
+    PROCESS_INFORMATION m_pi{};
+};
+
+// Top-level window of a class and title owned by a process, or null.
+HWND FindProcessWindow(DWORD processId, const wchar_t* className, const wchar_t* title);
+
+} // namespace qmtest
