@@ -1,0 +1,1 @@
+qm_win_sources(log.cpp)

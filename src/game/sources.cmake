@@ -1,0 +1,1 @@
+qm_win_sources(wnd_game.cpp)
