@@ -156,10 +156,10 @@ int AfxMessageBox(LPCWSTR text, UINT type, UINT)
 int AfxMessageBox(UINT stringId, UINT type, UINT helpId)
 {
     const wchar_t* text = nullptr;
-    const int length = ::LoadStringW(AfxGetResourceHandle(), stringId,
-                                     reinterpret_cast<LPWSTR>(&text), 0);
-    const std::wstring message = length > 0 ? std::wstring(text, static_cast<size_t>(length))
-                                            : std::wstring();
+    const int length =
+        ::LoadStringW(AfxGetResourceHandle(), stringId, reinterpret_cast<LPWSTR>(&text), 0);
+    const std::wstring message =
+        length > 0 ? std::wstring(text, static_cast<size_t>(length)) : std::wstring();
     return AfxMessageBox(message.c_str(), type, helpId);
 }
 

@@ -6,8 +6,7 @@
 
 #include <utility>
 
-template <typename Traits>
-class UniqueResource {
+template <typename Traits> class UniqueResource {
 public:
     using Handle = typename Traits::Handle;
 
@@ -45,15 +44,13 @@ struct KernelHandleTraits {
 };
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 
-template <typename T>
-struct GdiObjectTraits {
+template <typename T> struct GdiObjectTraits {
     using Handle = T;
     static Handle Invalid() noexcept { return nullptr; }
     static bool IsValid(Handle h) noexcept { return h != nullptr; }
     static void Close(Handle h) noexcept { ::DeleteObject(h); }
 };
-template <typename T>
-using UniqueGdiObject = UniqueResource<GdiObjectTraits<T>>;
+template <typename T> using UniqueGdiObject = UniqueResource<GdiObjectTraits<T>>;
 using UniqueBitmap = UniqueGdiObject<HBITMAP>;
 using UniqueBrush = UniqueGdiObject<HBRUSH>;
 

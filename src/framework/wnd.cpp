@@ -194,9 +194,7 @@ BOOL CWnd::ReflectToChild(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* r
     HWND child = nullptr;
     switch (message) {
     case WM_COMMAND: child = reinterpret_cast<HWND>(lParam); break;
-    case WM_DRAWITEM:
-        child = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)->hwndItem;
-        break;
+    case WM_DRAWITEM: child = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)->hwndItem; break;
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
@@ -283,11 +281,9 @@ BOOL CWnd::ModifyStyleEx(DWORD remove, DWORD add, UINT swpFlags) noexcept
     return ModifyStyleBits(m_hWnd, GWL_EXSTYLE, remove, add, swpFlags);
 }
 
-BOOL CWnd::SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy,
-                        UINT flags) noexcept
+BOOL CWnd::SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags) noexcept
 {
-    return ::SetWindowPos(m_hWnd, insertAfter ? insertAfter->m_hWnd : nullptr, x, y, cx, cy,
-                          flags);
+    return ::SetWindowPos(m_hWnd, insertAfter ? insertAfter->m_hWnd : nullptr, x, y, cx, cy, flags);
 }
 
 void CWnd::MoveWindow(const RECT& rect, BOOL repaint) noexcept

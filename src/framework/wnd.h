@@ -24,8 +24,8 @@ public:
     // so WM_NCCREATE and WM_CREATE already reach WindowProc.
     BOOL CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style,
                   const RECT& rect, CWnd* parent, UINT id, LPVOID param = nullptr);
-    BOOL Create(LPCWSTR className, LPCWSTR windowName, DWORD style, const RECT& rect,
-                CWnd* parent, UINT id);
+    BOOL Create(LPCWSTR className, LPCWSTR windowName, DWORD style, const RECT& rect, CWnd* parent,
+                UINT id);
     BOOL DestroyWindow();
 
     // Binds an existing window (for instance a dialog control) to this object.

@@ -4,8 +4,8 @@
 #include "framework/app.h"
 #include "framework/dialog.h"
 #include "framework/wnd.h"
-#include "support/test_support.h"
 #include "resource.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -124,8 +124,8 @@ TEST_F(Framework, DefaultProcessingReachesTheClassProcedure)
 
 TEST_F(Framework, SubclassingAnExistingWindowAndUndoingIt)
 {
-    HWND hwnd = ::CreateWindowExW(0, kCustomClass, L"raw", WS_POPUP, 0, 0, 50, 50, nullptr,
-                                  nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    HWND hwnd = ::CreateWindowExW(0, kCustomClass, L"raw", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr,
+                                  ::GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(hwnd, nullptr);
     const LONG_PTR original = ::GetWindowLongPtrW(hwnd, GWLP_WNDPROC);
     {
@@ -418,8 +418,8 @@ std::wstring TempLogPath()
 {
     wchar_t dir[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, dir);
-    std::wstring path = std::wstring(dir) + L"qm_log_test_" +
-                        std::to_wstring(::GetCurrentProcessId()) + L".log";
+    std::wstring path =
+        std::wstring(dir) + L"qm_log_test_" + std::to_wstring(::GetCurrentProcessId()) + L".log";
     ::DeleteFileW(path.c_str());
     return path;
 }

@@ -4,8 +4,8 @@
 #include "app/tessel_app.h"
 #include "framework/occ.h"
 #include "framework/wnd.h"
-#include "support/test_support.h"
 #include "resource.h"
+#include "support/test_support.h"
 #include "web/imp_idispatch.h"
 
 #include <gtest/gtest.h>
@@ -215,11 +215,15 @@ TEST(Resources, DialogTemplatesHaveTheirStylesAndSizes)
     EXPECT_EQ(box->cy, 183);
 }
 
+INT_PTR CALLBACK IgnoringDialogProc(HWND, UINT, WPARAM, LPARAM)
+{
+    return FALSE;
+}
+
 TEST(Resources, ExitBoxButtonsHaveTheirStylesAndPlaces)
 {
     HWND box = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MSGBOX),
-                                    nullptr, [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return 0; },
-                                    0);
+                                    nullptr, IgnoringDialogProc, 0);
     ASSERT_NE(box, nullptr);
     HWND ok = ::GetDlgItem(box, IDOK);
     HWND cancel = ::GetDlgItem(box, IDCANCEL);
@@ -245,10 +249,10 @@ TEST(Resources, ApplicationIconHasSeveralSizes)
     const auto* dir = static_cast<const WORD*>(::LockResource(::LoadResource(self, group)));
     EXPECT_EQ(dir[1], 1);
     EXPECT_GE(dir[2], 4);
-    HICON small = static_cast<HICON>(::LoadImageW(self, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 16,
-                                                  16, 0));
-    HICON large = static_cast<HICON>(::LoadImageW(self, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 48,
-                                                  48, 0));
+    HICON small =
+        static_cast<HICON>(::LoadImageW(self, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 16, 16, 0));
+    HICON large =
+        static_cast<HICON>(::LoadImageW(self, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 48, 48, 0));
     EXPECT_NE(small, nullptr);
     EXPECT_NE(large, nullptr);
     ::DestroyIcon(small);
