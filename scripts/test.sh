@@ -72,6 +72,8 @@ if build win64-configure cmake --preset win64 &&
     source "$ROOT/scripts/wine-env.sh"
     unset DISPLAY
     if qm_start_xvfb && qm_wine_prepare; then
+        # One persistent wineserver for the whole run keeps each test's start fast.
+        qm_wineserver -p
         echo "== win64 tests (Wine on $DISPLAY)"
         timeout -k 10 2400 ctest --preset win64 --timeout 300 2>&1 |
             tee "$log_dir/win64-ctest.log" | grep -vE '^ +[0-9]+/[0-9]+ Test +#[0-9]+: .* Passed' |

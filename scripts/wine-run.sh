@@ -12,6 +12,8 @@ if [ $# -lt 1 ]; then
 fi
 
 qm_start_xvfb || exit 1
-trap qm_stop_xvfb EXIT
+# A private display goes away with this run, and so does every Wine process
+# that was shown on it.
+trap '[ -n "${QM_XVFB_PID:-}" ] && qm_wine_stop; qm_stop_xvfb' EXIT
 qm_wine_prepare || exit 1
 qm_wine "${QM_WINE_TIMEOUT:-300}" "$@"

@@ -17,12 +17,12 @@ LRESULT CWndGame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     switch (message) {
     case WM_CREATE: return OnCreate(reinterpret_cast<CREATESTRUCTW*>(lParam));
     }
-    return CWnd::WindowProc(message, wParam, lParam);
+    return CSkinFlatPanel::WindowProc(message, wParam, lParam);
 }
 
-int CWndGame::OnCreate(CREATESTRUCTW*)
+int CWndGame::OnCreate(CREATESTRUCTW* create)
 {
-    if (Default() == -1)
+    if (CSkinFlatPanel::OnCreate(create) == -1)
         return -1;
     for (const char* name : kObservedNames)
         NotificationCenter::Instance().AddObserver(name, this);
@@ -34,9 +34,4 @@ void CWndGame::OnNotify(INotification*) {}
 bool CWndGame::IsSame(IObserver* other)
 {
     return other == static_cast<IObserver*>(this);
-}
-
-void CWndGame::PostNcDestroy()
-{
-    delete this;
 }

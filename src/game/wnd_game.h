@@ -1,12 +1,12 @@
-// The launcher's main window. For now it is the hidden observer that start-up
-// creates: it registers on the bus while it is created, unregisters when it
-// goes, and deletes itself after its window is destroyed.
+// The launcher's main window. For now it is the hidden borderless observer
+// that start-up creates: it registers on the bus while it is created and
+// unregisters when it goes; the frame deletes it after its window is gone.
 #pragma once
 
 #include "app/notification.h"
-#include "framework/wnd.h"
+#include "game/skin_flat_panel.h"
 
-class CWndGame : public CWnd, public IObserver {
+class CWndGame : public CSkinFlatPanel, public IObserver {
 public:
     CWndGame() = default;
     ~CWndGame() override;
@@ -15,9 +15,6 @@ public:
     bool IsSame(IObserver* other) override;
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-
-protected:
-    void PostNcDestroy() override;
 
 private:
     int OnCreate(CREATESTRUCTW* create);

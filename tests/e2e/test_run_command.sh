@@ -23,8 +23,8 @@ elif ! identify "$out/01-start.png" | grep -q '1600x900'; then
     fail=1
 fi
 sleep 1
-if pgrep -f 'Quillmoor.exe' >/dev/null; then
-    echo "FAIL: a launcher process is left: $(pgrep -af Quillmoor.exe)"
+if pgrep -x Quillmoor.exe >/dev/null; then
+    echo "FAIL: a launcher process is left: $(pgrep -ax Quillmoor.exe)"
     fail=1
 fi
 after_xvfb=$(pgrep -x Xvfb | sort)
