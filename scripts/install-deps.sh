@@ -7,7 +7,7 @@ packages=(
     cmake make g++ python3 file
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
     wine wine64 xvfb xdotool x11-utils imagemagick xcompmgr
-    googletest libgtest-dev libbenchmark-dev curl
+    googletest libgtest-dev libbenchmark-dev curl clang libclang-rt-14-dev
 )
 
 missing=()

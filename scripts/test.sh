@@ -48,6 +48,15 @@ if build native-configure cmake --preset native &&
     count_ctest "$log_dir/native-ctest.log"
 fi
 
+# Fuzzing of the text that comes off the network, bounded in time.
+echo "== fuzz"
+if QM_FUZZ_SECONDS=${QM_FUZZ_SECONDS:-30} "$ROOT/scripts/fuzz.sh"; then
+    passed=$((passed + 1))
+else
+    echo "!! fuzzing found a fault (see build/fuzz/)"
+    failed=$((failed + 1))
+fi
+
 # The shipped 32-bit launcher: built and checked, not run (no 32-bit Wine here).
 if build win32-configure cmake --preset win32 &&
     build win32-build cmake --build --preset win32 -j2; then

@@ -1,0 +1,1 @@
+qm_core_sources(version_text.cpp)

@@ -1,0 +1,128 @@
+#include "update/version_text.h"
+
+#include <climits>
+
+const char* const CLIENT_VERSION = "1.0.0.8";
+
+namespace {
+constexpr char kVersionPagePath[] = "/clientkv3/portHatch/qlm_Orbo.html";
+constexpr char kExecutablePath[] = "/clientkv3/portHatch/qlm_Orbo.exe";
+
+bool IsSpace(char c) noexcept
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// atoi without undefined behaviour on overflow.
+int ReadNumber(const std::string& piece) noexcept
+{
+    std::size_t i = 0;
+    while (i < piece.size() && IsSpace(piece[i]))
+        ++i;
+    bool negative = false;
+    if (i < piece.size() && (piece[i] == '+' || piece[i] == '-'))
+        negative = piece[i++] == '-';
+    long long value = 0;
+    for (; i < piece.size() && piece[i] >= '0' && piece[i] <= '9'; ++i) {
+        value = value * 10 + (piece[i] - '0');
+        if (value > INT_MAX) {
+            value = INT_MAX;
+            break;
+        }
+    }
+    return static_cast<int>(negative ? -value : value);
+}
+
+std::wstring Widen(const char* ascii)
+{
+    std::wstring out;
+    for (; *ascii; ++ascii)
+        out.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*ascii)));
+    return out;
+}
+} // namespace
+
+bool ParseVersion(const char* text, int parts[4]) noexcept
+{
+    if (!text)
+        return false;
+    for (int i = 0; i < 4; ++i)
+        parts[i] = 0;
+    int taken = 0;
+    std::string piece;
+    for (const char* p = text; *p; ++p) {
+        if (*p == '.') {
+            if (taken == 3)
+                return false;
+            parts[taken++] = ReadNumber(piece);
+            piece.clear();
+        } else {
+            piece.push_back(*p);
+        }
+    }
+    parts[taken] = ReadNumber(piece);
+    return true;
+}
+
+int CompareVersion(const char* local, const char* remote) noexcept
+{
+    if (!local || !remote)
+        return -2;
+    const auto leadsWithDigit = [](const char* t) { return t[0] >= '1' && t[0] <= '9'; };
+    if (!leadsWithDigit(remote) || !leadsWithDigit(local))
+        return -2;
+    int r[4];
+    int l[4];
+    if (!ParseVersion(remote, r) || !ParseVersion(local, l))
+        return -2;
+    for (int i = 0; i < 4; ++i) {
+        if (r[i] != l[i])
+            return r[i] > l[i] ? 1 : -1;
+    }
+    return 0;
+}
+
+std::string TrimVersionText(const std::string& text)
+{
+    std::size_t end = text.size();
+    while (end > 0) {
+        const auto c = static_cast<unsigned char>(text[end - 1]);
+        if (c > 0x20 && c != 0x7F)
+            break;
+        --end;
+    }
+    return text.substr(0, end);
+}
+
+std::wstring PathFileName(const wchar_t* path)
+{
+    if (!path)
+        return {};
+    const std::wstring p(path);
+    const std::size_t slash = p.rfind(L'\\');
+    if (slash == std::wstring::npos || slash == 0)
+        return {};
+    return p.substr(slash + 1);
+}
+
+std::wstring VersionPageUrl(const std::wstring& host, std::int64_t secondsSinceEpoch)
+{
+    // The minutes make every request unique, so no cache answers it.
+    const auto minutes = static_cast<std::int32_t>(secondsSinceEpoch / 60);
+    return L"http://" + host + Widen(kVersionPagePath) + L"?" + std::to_wstring(minutes);
+}
+
+std::wstring NewExecutableUrl(const std::wstring& host, const std::string& version)
+{
+    std::wstring url = L"http://" + host + Widen(kExecutablePath) + L"?version=";
+    for (const char c : version) {
+        if (c > 0x20 && c < 0x7F)
+            url.push_back(static_cast<wchar_t>(c));
+    }
+    return url;
+}
+
+std::wstring BackupPathFor(const std::wstring& exePath)
+{
+    return exePath + Widen(CLIENT_VERSION);
+}

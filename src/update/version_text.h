@@ -1,0 +1,37 @@
+// The update check's text logic: the version page's text, version numbers,
+// and the two update addresses. Platform-free.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The launcher's own version.
+extern const char* const CLIENT_VERSION;
+
+// Splits "a.b.c.d" into four numbers. Parts that are missing stay 0 ("1.2"
+// gives 1, 2, 0, 0); each part is read like atoi (leading white space
+// skipped, stops at the first non-digit), saturating instead of overflowing.
+// False for a null text or one with four or more dots.
+bool ParseVersion(const char* text, int parts[4]) noexcept;
+
+// 1 remote is newer, 0 equal, -1 remote is older, -2 either text unusable
+// (null, not starting with a digit 1..9, or not parseable).
+int CompareVersion(const char* local, const char* remote) noexcept;
+
+// The version page's text without trailing white space and control
+// characters (a file saved by an editor ends with a line end).
+std::string TrimVersionText(const std::string& text);
+
+// The part of a path after its last backslash when that backslash is not
+// its first character; otherwise empty. Only '\' separates here.
+std::wstring PathFileName(const wchar_t* path);
+
+// "http://<host>/clientkv3/portHatch/qlm_Orbo.html?<minutes since 1970>".
+std::wstring VersionPageUrl(const std::wstring& host, std::int64_t secondsSinceEpoch);
+
+// "http://<host>/clientkv3/portHatch/qlm_Orbo.exe?version=<version>", with
+// every character outside printable ASCII dropped from the version.
+std::wstring NewExecutableUrl(const std::wstring& host, const std::string& version);
+
+// "<exe><CLIENT_VERSION>": the name the replaced executable is kept under.
+std::wstring BackupPathFor(const std::wstring& exePath);

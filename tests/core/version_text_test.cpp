@@ -1,0 +1,126 @@
+#include "update/version_text.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+
+namespace {
+
+struct Parts {
+    int v[4] = {-1, -1, -1, -1};
+};
+
+Parts Parse(const char* text, bool* ok = nullptr)
+{
+    Parts p;
+    const bool result = ParseVersion(text, p.v);
+    if (ok)
+        *ok = result;
+    return p;
+}
+
+TEST(VersionText, ParsesFourNumbersAndFillsMissingPartsWithZero)
+{
+    bool ok = false;
+    Parts p = Parse("1.0.0.9", &ok);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(p.v[0], 1);
+    EXPECT_EQ(p.v[3], 9);
+    p = Parse("1.2", &ok);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(p.v[0], 1);
+    EXPECT_EQ(p.v[1], 2);
+    EXPECT_EQ(p.v[2], 0);
+    EXPECT_EQ(p.v[3], 0);
+    p = Parse("1.0.0.9\r\n", &ok);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(p.v[3], 9) << "a number stops at the first non-digit";
+    p = Parse("", &ok);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(p.v[0], 0);
+}
+
+TEST(VersionText, FourOrMoreDotsOrNullAreUnusable)
+{
+    int parts[4];
+    EXPECT_FALSE(ParseVersion("1.0.0.0.1", parts));
+    EXPECT_FALSE(ParseVersion("1....", parts));
+    EXPECT_FALSE(ParseVersion(nullptr, parts));
+}
+
+TEST(VersionText, HugeNumbersSaturateInsteadOfOverflowing)
+{
+    const Parts p = Parse("99999999999999999999.1");
+    EXPECT_EQ(p.v[0], INT_MAX);
+    EXPECT_EQ(p.v[1], 1);
+}
+
+TEST(VersionText, CompareAgainstTheLauncherVersion)
+{
+    EXPECT_STREQ(CLIENT_VERSION, "1.0.0.8");
+    EXPECT_EQ(CompareVersion(CLIENT_VERSION, "1.0.0.8"), 0);
+    EXPECT_EQ(CompareVersion(CLIENT_VERSION, "1.0.0.9"), 1);
+    EXPECT_EQ(CompareVersion(CLIENT_VERSION, "1.0.0.9\n"), 1);
+    EXPECT_EQ(CompareVersion(CLIENT_VERSION, "1.0.1"), 1) << "1.0.1.0 is newer";
+    EXPECT_EQ(CompareVersion(CLIENT_VERSION, "1.0.0.256"), 1) << "parts compare as numbers";
+    EXPECT_EQ(CompareVersion(CLIENT_VERSION, "1.0.0.7"), -1);
+    EXPECT_EQ(CompareVersion(CLIENT_VERSION, "2"), 1);
+    EXPECT_EQ(CompareVersion(CLIENT_VERSION, "1.0.0.10"), 1);
+}
+
+TEST(VersionText, UnusablePagesAreRejected)
+{
+    EXPECT_EQ(CompareVersion(CLIENT_VERSION, "0.9.0.0"), -2) << "first character '0'";
+    EXPECT_EQ(CompareVersion(CLIENT_VERSION, ""), -2);
+    EXPECT_EQ(CompareVersion(CLIENT_VERSION, " 1.0.0.9"), -2);
+    EXPECT_EQ(CompareVersion(CLIENT_VERSION, "<html><body>404</body></html>"), -2);
+    EXPECT_EQ(CompareVersion(CLIENT_VERSION, "1.0.0.9.1"), -2);
+    EXPECT_EQ(CompareVersion(nullptr, "1.0.0.9"), -2);
+    EXPECT_EQ(CompareVersion(CLIENT_VERSION, nullptr), -2);
+    EXPECT_EQ(CompareVersion("0.1", "1.0.0.9"), -2) << "the local text is checked too";
+}
+
+TEST(VersionText, TrimDropsTrailingWhiteSpaceAndControlCharacters)
+{
+    EXPECT_EQ(TrimVersionText("1.0.0.9\n"), "1.0.0.9");
+    EXPECT_EQ(TrimVersionText("1.0.0.9\r\n"), "1.0.0.9");
+    EXPECT_EQ(TrimVersionText("1.0.0.9 \t\x7f\r\n\x01"), "1.0.0.9");
+    EXPECT_EQ(TrimVersionText("  1.0.0.9"), "  1.0.0.9") << "leading blanks stay and are rejected";
+    EXPECT_EQ(TrimVersionText("\r\n"), "");
+    EXPECT_EQ(TrimVersionText(""), "");
+}
+
+TEST(VersionText, PathFileNameTakesThePartAfterTheLastBackslash)
+{
+    EXPECT_EQ(PathFileName(L"C:\\Games\\run.exe"), L"run.exe");
+    EXPECT_EQ(PathFileName(L"\\run.exe"), L"") << "a backslash at index 0 does not count";
+    EXPECT_EQ(PathFileName(L"run.exe"), L"");
+    EXPECT_EQ(PathFileName(L"C:/Games/run.exe"), L"") << "only backslashes separate";
+    EXPECT_EQ(PathFileName(nullptr), L"");
+    EXPECT_EQ(PathFileName(L"C:\\Games\\"), L"");
+}
+
+TEST(VersionText, UpdateAddresses)
+{
+    // 2026-12-09 00:00:30 UTC is 29,913,120 minutes and 30 s after the epoch.
+    EXPECT_EQ(VersionPageUrl(L"127.0.0.1:18701", 1794787230LL),
+              L"http://127.0.0.1:18701/clientkv3/portHatch/qlm_Orbo.html?29913120");
+    EXPECT_EQ(NewExecutableUrl(L"update.example.com", "1.0.0.9"),
+              L"http://update.example.com/clientkv3/portHatch/qlm_Orbo.exe?version=1.0.0.9");
+    EXPECT_EQ(NewExecutableUrl(L"h", "1.0.0.9\r\n"),
+              L"http://h/clientkv3/portHatch/qlm_Orbo.exe?version=1.0.0.9")
+        << "no control characters reach the address";
+    EXPECT_EQ(BackupPathFor(L"C:\\Games\\run.exe"), L"C:\\Games\\run.exe1.0.0.8");
+}
+
+TEST(VersionText, MinutesQueryUsesTheLow32BitsSigned)
+{
+    // Far in the future the minute count no longer fits 32 bits; the low 32
+    // bits are sent as a signed number, as the server has always seen them.
+    const long long seconds = (static_cast<long long>(INT_MAX) + 10) * 60;
+    const std::wstring url = VersionPageUrl(L"h", seconds);
+    EXPECT_EQ(url.substr(url.find(L'?') + 1), std::to_wstring(INT_MIN + 9));
+}
+
+} // namespace
