@@ -81,8 +81,11 @@ if build win64-configure cmake --preset win64 &&
     source "$ROOT/scripts/wine-env.sh"
     unset DISPLAY
     if qm_start_xvfb && qm_wine_prepare; then
-        # One persistent wineserver for the whole run keeps each test's start fast.
+        # One persistent wineserver for the whole run keeps each test's start
+        # fast. Its background services are started here, with no output
+        # attached: started by a test, they would hold ctest's pipe open.
         qm_wineserver -p
+        qm_wine 120 cmd.exe /c exit </dev/null >/dev/null 2>&1
         echo "== win64 tests (Wine on $DISPLAY)"
         timeout -k 10 2400 ctest --preset win64 --timeout 300 2>&1 |
             tee "$log_dir/win64-ctest.log" | grep -vE '^ +[0-9]+/[0-9]+ Test +#[0-9]+: .* Passed' |
