@@ -6,6 +6,13 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
+# A copy of the prepared prefix: the run command ends every Wine process of
+# its prefix, and the other tests' shared wineserver must live on.
+source "$ROOT/scripts/wine-env.sh"
+mkdir -p "$out/wine"
+cp -a "$QM_WINE_ROOT/prefix" "$out/wine/prefix" || exit 1
+export QM_WINE_ROOT="$out/wine"
+
 before_xvfb=$(pgrep -x Xvfb | sort)
 env -u DISPLAY QM_RUN_NO_BUILD=1 QM_RUN_SECONDS=3 QM_RUN_OUT="$out" \
     timeout 240 "$ROOT/scripts/run.sh"
