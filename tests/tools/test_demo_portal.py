@@ -1,0 +1,100 @@
+import http.client
+import json
+import os
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+PORTAL = os.path.join(os.path.dirname(__file__), "..", "..", "tools", "demo-portal",
+                      "demo_portal.py")
+
+
+def free_ports(n):
+    socks = [socket.socket() for _ in range(n)]
+    for s in socks:
+        s.bind(("127.0.0.1", 0))
+    ports = [s.getsockname()[1] for s in socks]
+    for s in socks:
+        s.close()
+    return ports
+
+
+class DemoPortalTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+        self.ports = free_ports(4)
+        self.log = os.path.join(self.dir.name, "log.jsonl")
+        self.root = os.path.join(self.dir.name, "updates")
+        os.makedirs(os.path.join(self.root, "clientkv3", "portHatch"))
+        with open(os.path.join(self.root, "clientkv3", "portHatch", "qlm_Orbo.html"), "w") as f:
+            f.write("1.0.0.9")
+        ready = os.path.join(self.dir.name, "ready")
+        self.proc = subprocess.Popen(
+            [sys.executable, PORTAL, "--ports", ",".join(map(str, self.ports)),
+             "--log", self.log, "--update-root", self.root, "--ready-file", ready,
+             "--max-seconds", "60"], stdout=subprocess.DEVNULL)
+        deadline = time.time() + 10
+        while not os.path.exists(ready):
+            self.assertLess(time.time(), deadline, "demo portal did not start")
+            time.sleep(0.05)
+
+    def tearDown(self):
+        self.proc.terminate()
+        try:
+            self.proc.wait(5)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait(5)
+        self.dir.cleanup()
+
+    def get(self, site, path):
+        port = self.ports[["update", "game", "pay", "portal"].index(site)]
+        conn = http.client.HTTPConnection("127.0.0.1", port, timeout=5)
+        conn.request("GET", path, headers={"X-Probe": "1"})
+        response = conn.getresponse()
+        body = response.read()
+        conn.close()
+        return response.status, body.decode("utf-8", "replace")
+
+    def test_login_page_leads_to_the_game_entry_address(self):
+        status, body = self.get("game", "/client")
+        self.assertEqual(status, 200)
+        self.assertIn('action="/login.php"', body)
+        self.assertIn('target="_blank"', body)
+        self.assertIn("window.external.entergame()", body)
+        status, body = self.get("game", "/login.php?user=moonwalker&pass=x")
+        self.assertEqual(status, 200)
+        self.assertIn("moonwalker", body)
+
+    def test_each_site_serves_its_page_and_nothing_else(self):
+        self.assertEqual(self.get("game", "/")[0], 200)
+        self.assertEqual(self.get("pay", "/?gameid=223")[0], 200)
+        self.assertEqual(self.get("pay", "/")[0], 404)
+        self.assertEqual(self.get("portal", "/view-2.html")[0], 200)
+        self.assertEqual(self.get("portal", "/client")[0], 404)
+
+    def test_update_site_serves_the_published_folder_only(self):
+        status, body = self.get("update", "/clientkv3/portHatch/qlm_Orbo.html?29913120")
+        self.assertEqual((status, body), (200, "1.0.0.9"))
+        self.assertEqual(self.get("update", "/clientkv3/portHatch/qlm_Orbo.exe")[0], 404)
+        self.assertEqual(self.get("update", "/../../etc/passwd")[0], 404)
+
+    def test_user_names_are_escaped_on_the_game_page(self):
+        _, body = self.get("game", "/login.php?user=%3Cscript%3E")
+        self.assertNotIn("<script>", body.split("<main>")[1])
+
+    def test_requests_are_logged_with_site_path_and_headers(self):
+        self.get("game", "/client")
+        self.get("pay", "/?gameid=223")
+        with open(self.log) as f:
+            entries = [json.loads(line) for line in f]
+        self.assertEqual([(e["site"], e["path"]) for e in entries],
+                         [("game", "/client"), ("pay", "/?gameid=223")])
+        self.assertEqual(entries[0]["headers"]["X-Probe"], "1")
+
+
+if __name__ == "__main__":
+    unittest.main()

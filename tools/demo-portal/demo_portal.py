@@ -1,0 +1,190 @@
+#!/usr/bin/env python3
+"""The bundled local demo servers the launcher talks to by default.
+
+Four sites on 127.0.0.1, each on its own port (the launcher's compiled-in
+default hosts):
+  update  18701  static files of an update folder (see tools/publish-update)
+  game    18702  "/client" login page, "/" home page, "/login.php" game page
+  pay     18703  "/?gameid=223" top-up page
+  portal  18704  "/view-2.html" customer-service page
+
+    demo_portal.py [--update-root DIR] [--log FILE.jsonl] [--ready-file FILE]
+                   [--max-seconds N] [--ports U,G,P,S]
+
+Every request is logged (site, method, path with query, headers) to the log
+file, one JSON object per line, so end-to-end tests can see what arrived.
+"""
+import argparse
+import html
+import json
+import os
+import posixpath
+import signal
+import sys
+import threading
+import urllib.parse
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+STYLE = """
+body { margin:0; font-family: Georgia, 'DejaVu Serif', serif; color:#f3e6c4;
+       background: radial-gradient(circle at 30% 20%, #24406b, #0b1630 70%); }
+main { max-width: 560px; margin: 24px auto; padding: 18px 24px; border: 2px solid #c9a24a;
+       border-radius: 10px; background: rgba(8,16,38,.78); }
+h1 { color:#e8c36a; font-size: 22px; margin: 0 0 12px; }
+label { display:block; margin: 8px 0 2px; }
+input { width: 95%; padding: 5px; border: 1px solid #c9a24a; background:#f3e6c4; color:#14233f; }
+button, .button { margin-top: 12px; padding: 6px 18px; border: 1px solid #c9a24a;
+       background: #1d4f7c; color: #f3e6c4; cursor: pointer; text-decoration: none; }
+a { color: #e8c36a; }
+"""
+
+
+def page(title, body):
+    return f"""<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>{html.escape(title)}</title>
+<style>{STYLE}</style></head><body><main>{body}</main></body></html>"""
+
+
+def client_page(hosts):
+    home = f"http://{hosts['game']}/"
+    return page("Quillmoor - Sign in", f"""
+<h1>Sign in to Quillmoor</h1>
+<form action="/login.php" method="get">
+  <label for="user">Account</label><input id="user" name="user" value="moonwalker">
+  <label for="pass">Password</label><input id="pass" name="pass" type="password" value="secret">
+  <button type="submit">Enter the moor</button>
+</form>
+<p><a href="/login.php?user=guest">Play as a guest</a> &middot;
+   <a href="{home}" target="_blank">Game news (new window)</a> &middot;
+   <a href="#" onclick="window.open('{home}'); return false;">Open the home page</a></p>
+<p><button type="button" onclick="window.external.entergame()">Enter through the launcher</button></p>
+<p id="launcher"></p>
+<script>
+  try {{
+    if (window.external && window.external.ismc) {{
+      window.external.getGsName('moonwalker');
+      window.external.getNewMsg();
+      document.getElementById('launcher').textContent = 'Running inside the Quillmoor launcher.';
+    }}
+  }} catch (e) {{}}
+</script>""")
+
+
+def game_page(query):
+    user = urllib.parse.parse_qs(query).get("user", ["traveller"])[0]
+    return page("Quillmoor", f"""
+<h1>Welcome to the moor, {html.escape(user)}</h1>
+<p>The lanterns are lit and the quills are sharp. Your adventure begins here.</p>
+<p>Press F5 to refresh this page, F9 to hide the game window.</p>""")
+
+
+class SiteHandler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    server_version = "QuillmoorDemo/1.0"
+
+    def log_message(self, fmt, *args):  # quiet; requests go to the JSON log
+        pass
+
+    def record(self):
+        entry = {"site": self.server.site, "method": self.command, "path": self.path,
+                 "headers": {k: v for k, v in self.headers.items()}}
+        with self.server.log_lock:
+            if self.server.log_file:
+                self.server.log_file.write(json.dumps(entry) + "\n")
+                self.server.log_file.flush()
+
+    def send_body(self, status, body, content_type="text/html; charset=utf-8"):
+        data = body.encode("utf-8") if isinstance(body, str) else body
+        self.send_response(status)
+        self.send_header("Content-Type", content_type)
+        self.send_header("Content-Length", str(len(data)))
+        self.send_header("Cache-Control", "no-store")
+        self.end_headers()
+        if self.command != "HEAD":
+            self.wfile.write(data)
+
+    def do_HEAD(self):
+        self.do_GET()
+
+    def do_GET(self):
+        self.record()
+        url = urllib.parse.urlsplit(self.path)
+        handler = getattr(self, "site_" + self.server.site)
+        handler(url)
+
+    def site_game(self, url):
+        if url.path == "/client":
+            self.send_body(200, client_page(self.server.hosts))
+        elif url.path == "/login.php":
+            self.send_body(200, game_page(url.query))
+        elif url.path == "/":
+            self.send_body(200, page("Quillmoor", "<h1>Quillmoor</h1><p>News from the moor.</p>"))
+        else:
+            self.send_body(404, page("Not found", "<h1>Not found</h1>"))
+
+    def site_pay(self, url):
+        if url.path == "/" and "gameid=223" in url.query:
+            self.send_body(200, page("Top up", "<h1>Top up your Quillmoor account</h1>"))
+        else:
+            self.send_body(404, page("Not found", "<h1>Not found</h1>"))
+
+    def site_portal(self, url):
+        if url.path == "/view-2.html":
+            self.send_body(200, page("Support", "<h1>Customer service</h1><p>We are here.</p>"))
+        else:
+            self.send_body(404, page("Not found", "<h1>Not found</h1>"))
+
+    def site_update(self, url):
+        root = self.server.update_root
+        rel = posixpath.normpath(urllib.parse.unquote(url.path)).lstrip("/")
+        full = os.path.realpath(os.path.join(root or "/nonexistent", rel))
+        if not root or not full.startswith(os.path.realpath(root) + os.sep) \
+                or not os.path.isfile(full):
+            self.send_body(404, page("Not found", "<h1>Not found</h1>"))
+            return
+        with open(full, "rb") as f:
+            data = f.read()
+        kind = "application/octet-stream" if full.endswith(".exe") else "text/html"
+        self.send_body(200, data, kind)
+
+
+def main(argv):
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--update-root", default=None)
+    parser.add_argument("--log", default=None)
+    parser.add_argument("--ready-file", default=None)
+    parser.add_argument("--max-seconds", type=float, default=0)
+    parser.add_argument("--ports", default="18701,18702,18703,18704")
+    args = parser.parse_args(argv)
+
+    ports = [int(p) for p in args.ports.split(",")]
+    names = ["update", "game", "pay", "portal"]
+    hosts = {n: f"127.0.0.1:{p}" for n, p in zip(names, ports)}
+    log_file = open(args.log, "a", encoding="utf-8") if args.log else None
+    log_lock = threading.Lock()
+    servers = []
+    for name, port in zip(names, ports):
+        server = ThreadingHTTPServer(("127.0.0.1", port), SiteHandler)
+        server.daemon_threads = True
+        server.site, server.hosts, server.update_root = name, hosts, args.update_root
+        server.log_file, server.log_lock = log_file, log_lock
+        threading.Thread(target=server.serve_forever, daemon=True).start()
+        servers.append(server)
+
+    stop = threading.Event()
+    signal.signal(signal.SIGTERM, lambda *_: stop.set())
+    signal.signal(signal.SIGINT, lambda *_: stop.set())
+    if args.ready_file:
+        with open(args.ready_file + ".tmp", "w") as f:
+            f.write("ready\n")
+        os.replace(args.ready_file + ".tmp", args.ready_file)
+    print("READY " + " ".join(f"{n}={h}" for n, h in hosts.items()), flush=True)
+    stop.wait(args.max_seconds if args.max_seconds > 0 else None)
+    for server in servers:
+        server.shutdown()
+        server.server_close()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
