@@ -48,7 +48,9 @@ void NotificationCenter::RemoveObserver(const std::string& name, IObserver* obse
     if (it == m_channels.end())
         return;
     for (NativeObserver& entry : it->second.entries) {
-        if (entry.IsSame(observer))
+        // A marked entry may outlive its observer, so it is never asked
+        // anything again; it is already removed anyway.
+        if (!entry.IsRemoved() && entry.IsSame(observer))
             entry.MarkRemoved();
     }
 }

@@ -143,6 +143,35 @@ TEST(NotificationBus, SelfRemovalDuringDeliveryFinishesTheCallAndIsPurgedAtNextP
     EXPECT_EQ(bus.EntryCount(NT_START_UP), 1u);
 }
 
+// Counts the questions it is asked, like a window that may already be gone.
+class CountingObserver final : public IObserver {
+public:
+    int isSameCalls = 0;
+    void OnNotify(INotification*) override {}
+    bool IsSame(IObserver* other) override
+    {
+        ++isSameCalls;
+        return other == this;
+    }
+};
+
+TEST(NotificationBus, AMarkedEntryIsNeverAskedAgainSoItsObserverMayBeGone)
+{
+    NotificationCenter bus;
+    CountingObserver gone, other;
+    bus.AddObserver(NT_GAME_QUIT, &gone);
+    bus.AddObserver(NT_GAME_QUIT, &other);
+    bus.RemoveObserver(NT_GAME_QUIT, &gone);
+    const int asked = gone.isSameCalls;
+
+    // `gone` would be destroyed here; nothing may touch it any more.
+    bus.RemoveObserver(NT_GAME_QUIT, &other);
+    bus.RemoveObserver(NT_GAME_QUIT, &gone);
+    PostName(bus, NT_GAME_QUIT);
+    EXPECT_EQ(gone.isSameCalls, asked);
+    EXPECT_EQ(bus.EntryCount(NT_GAME_QUIT), 0u);
+}
+
 TEST(NotificationBus, ObserverRemovingALaterObserverSuppressesItInTheSameWalk)
 {
     NotificationCenter bus;
