@@ -1,0 +1,19 @@
+#include "skin/premultiply.h"
+
+void PremultiplyPixels(std::uint8_t* pixels, std::size_t count) noexcept
+{
+    for (std::uint8_t* const end = pixels + count * 4; pixels != end; pixels += 4) {
+        const unsigned alpha = pixels[3];
+        pixels[0] = static_cast<std::uint8_t>(pixels[0] * alpha / 255u);
+        pixels[1] = static_cast<std::uint8_t>(pixels[1] * alpha / 255u);
+        pixels[2] = static_cast<std::uint8_t>(pixels[2] * alpha / 255u);
+    }
+}
+
+void PremultiplyRows(std::uint8_t* top, int width, int height, std::ptrdiff_t pitch) noexcept
+{
+    if (!top || width <= 0)
+        return;
+    for (int row = 0; row < height; ++row)
+        PremultiplyPixels(top + row * pitch, static_cast<std::size_t>(width));
+}

@@ -1,0 +1,224 @@
+// Pixel arithmetic of the skin: premultiplied alpha and tile geometry.
+#include "skin/black_mask.h"
+#include "skin/premultiply.h"
+#include "skin/tile_layout.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+using Pixel = std::array<std::uint8_t, 4>; // B, G, R, A
+
+Pixel Premultiplied(Pixel pixel)
+{
+    PremultiplyPixels(pixel.data(), 1);
+    return pixel;
+}
+
+TEST(PremultiplyAlpha, HalfAlphaHalvesAndTruncates)
+{
+    EXPECT_EQ(Premultiplied({255, 128, 1, 128}), (Pixel{128, 64, 0, 128}));
+}
+
+TEST(PremultiplyAlpha, OpaquePixelsAreUnchanged)
+{
+    EXPECT_EQ(Premultiplied({255, 128, 1, 255}), (Pixel{255, 128, 1, 255}));
+    EXPECT_EQ(Premultiplied({0, 0, 0, 255}), (Pixel{0, 0, 0, 255}));
+}
+
+TEST(PremultiplyAlpha, TransparentPixelsBecomeZero)
+{
+    EXPECT_EQ(Premultiplied({255, 255, 255, 0}), (Pixel{0, 0, 0, 0}));
+}
+
+TEST(PremultiplyAlpha, ColoursThatTruncateToZeroBecomeBlack)
+{
+    EXPECT_EQ(Premultiplied({1, 1, 1, 200}), (Pixel{0, 0, 0, 200}));
+    EXPECT_EQ(Premultiplied({10, 10, 10, 10}), (Pixel{0, 0, 0, 10}));
+}
+
+TEST(PremultiplyAlpha, EveryColourAndAlphaTruncatesTowardZero)
+{
+    // All 65536 combinations against the definition, each channel separately.
+    std::vector<std::uint8_t> pixels;
+    for (unsigned alpha = 0; alpha < 256; ++alpha)
+        for (unsigned colour = 0; colour < 256; ++colour)
+            pixels.insert(pixels.end(), {std::uint8_t(colour), std::uint8_t(255 - colour),
+                                         std::uint8_t(colour / 2), std::uint8_t(alpha)});
+    PremultiplyPixels(pixels.data(), pixels.size() / 4);
+    std::size_t i = 0;
+    for (unsigned alpha = 0; alpha < 256; ++alpha) {
+        for (unsigned colour = 0; colour < 256; ++colour, i += 4) {
+            ASSERT_EQ(pixels[i], colour * alpha / 255) << colour << " " << alpha;
+            ASSERT_EQ(pixels[i + 1], (255 - colour) * alpha / 255) << colour << " " << alpha;
+            ASSERT_EQ(pixels[i + 2], (colour / 2) * alpha / 255) << colour << " " << alpha;
+            ASSERT_EQ(pixels[i + 3], alpha);
+        }
+    }
+}
+
+TEST(PremultiplyAlpha, IsNotIdempotent)
+{
+    Pixel pixel{200, 100, 50, 128};
+    PremultiplyPixels(pixel.data(), 1);
+    EXPECT_EQ(pixel, (Pixel{100, 50, 25, 128}));
+    PremultiplyPixels(pixel.data(), 1);
+    EXPECT_EQ(pixel, (Pixel{50, 25, 12, 128}));
+}
+
+TEST(PremultiplyAlpha, CountBoundsTheSpan)
+{
+    std::vector<std::uint8_t> pixels{200, 200, 200, 0, 200, 200, 200, 0};
+    PremultiplyPixels(pixels.data(), 1);
+    EXPECT_EQ(pixels, (std::vector<std::uint8_t>{0, 0, 0, 0, 200, 200, 200, 0}));
+    PremultiplyPixels(pixels.data(), 0);
+    EXPECT_EQ(pixels[4], 200);
+}
+
+// A picture of 3x2 pixels in a buffer whose rows are padded to 16 bytes; the
+// padding must stay as it is.
+struct PaddedPicture {
+    static constexpr int kWidth = 3;
+    static constexpr int kHeight = 2;
+    static constexpr int kStride = 16;
+    std::vector<std::uint8_t> bytes = std::vector<std::uint8_t>(kStride * kHeight, 0xEE);
+
+    PaddedPicture()
+    {
+        for (int row = 0; row < kHeight; ++row)
+            for (int column = 0; column < kWidth; ++column) {
+                std::uint8_t* const p = &bytes[row * kStride + column * 4];
+                p[0] = p[1] = p[2] = 200;
+                p[3] = 0; // every colour must become 0
+            }
+    }
+    bool PixelsCleared() const
+    {
+        for (int row = 0; row < kHeight; ++row)
+            for (int column = 0; column < kWidth; ++column)
+                if (bytes[row * kStride + column * 4] != 0)
+                    return false;
+        return true;
+    }
+    bool PaddingKept() const
+    {
+        for (int row = 0; row < kHeight; ++row)
+            for (int b = kWidth * 4; b < kStride; ++b)
+                if (bytes[row * kStride + b] != 0xEE)
+                    return false;
+        return true;
+    }
+};
+
+TEST(PremultiplyAlpha, RowsTopDownSkipThePadding)
+{
+    PaddedPicture picture;
+    PremultiplyRows(picture.bytes.data(), PaddedPicture::kWidth, PaddedPicture::kHeight,
+                    PaddedPicture::kStride);
+    EXPECT_TRUE(picture.PixelsCleared());
+    EXPECT_TRUE(picture.PaddingKept());
+}
+
+TEST(PremultiplyAlpha, RowsBottomUpWalkBackwardFromTheTopRow)
+{
+    PaddedPicture picture;
+    // The top row is the last one in memory; the pitch is negative.
+    std::uint8_t* const top = picture.bytes.data() + PaddedPicture::kStride;
+    PremultiplyRows(top, PaddedPicture::kWidth, PaddedPicture::kHeight, -PaddedPicture::kStride);
+    EXPECT_TRUE(picture.PixelsCleared());
+    EXPECT_TRUE(picture.PaddingKept());
+}
+
+TEST(PremultiplyAlpha, EmptyOrNullRowsAreLeftAlone)
+{
+    PaddedPicture picture;
+    PremultiplyRows(picture.bytes.data(), 0, PaddedPicture::kHeight, PaddedPicture::kStride);
+    PremultiplyRows(picture.bytes.data(), PaddedPicture::kWidth, 0, PaddedPicture::kStride);
+    PremultiplyRows(picture.bytes.data(), -1, PaddedPicture::kHeight, PaddedPicture::kStride);
+    PremultiplyRows(nullptr, PaddedPicture::kWidth, PaddedPicture::kHeight, PaddedPicture::kStride);
+    EXPECT_EQ(picture.bytes[0], 200);
+}
+
+TEST(TileLayout, WideStretchEndsWithACutCopy)
+{
+    EXPECT_EQ(TileSpans(0, 400, 173), (std::vector<TileSpan>{{0, 173}, {173, 173}, {346, 54}}));
+}
+
+TEST(TileLayout, StartsAtTheGivenOffset)
+{
+    EXPECT_EQ(TileSpans(322, 200, 173), (std::vector<TileSpan>{{322, 173}, {495, 27}}));
+    EXPECT_EQ(TileSpans(-10, 30, 20), (std::vector<TileSpan>{{-10, 20}, {10, 10}}));
+}
+
+TEST(TileLayout, ExactMultipleHasNoCutCopy)
+{
+    EXPECT_EQ(TileSpans(0, 54, 27), (std::vector<TileSpan>{{0, 27}, {27, 27}}));
+}
+
+TEST(TileLayout, StretchShorterThanOneCopy)
+{
+    EXPECT_EQ(TileSpans(5, 3, 173), (std::vector<TileSpan>{{5, 3}}));
+}
+
+TEST(TileLayout, NothingForEmptyStretchOrStep)
+{
+    EXPECT_TRUE(TileSpans(0, 0, 173).empty());
+    EXPECT_TRUE(TileSpans(0, -5, 173).empty());
+    EXPECT_TRUE(TileSpans(0, 400, 0).empty());
+    EXPECT_TRUE(TileSpans(0, 400, -1).empty());
+}
+
+TEST(TileLayout, StretchReachingPastTheLargestIntEndsThere)
+{
+    EXPECT_EQ(TileSpans(INT_MAX - 5, 100, 4),
+              (std::vector<TileSpan>{{INT_MAX - 5, 4}, {INT_MAX - 1, 1}}));
+}
+
+TEST(BlackMask, OneExactlyWhereBlueGreenAndRedAreZeroWhateverTheAlpha)
+{
+    // One row of 10 pixels: black at 0 (transparent), 1 (opaque), 8 (alpha
+    // 200); nearly black colours at 2, 3, 4; white at the rest.
+    std::vector<std::uint8_t> pixels(10 * 4, 255);
+    const std::uint8_t black[][4] = {{0, 0, 0, 0}, {0, 0, 0, 255}};
+    std::copy(black[0], black[0] + 4, &pixels[0]);
+    std::copy(black[1], black[1] + 4, &pixels[4]);
+    const std::uint8_t nearly[][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}};
+    for (int i = 0; i < 3; ++i)
+        std::copy(nearly[i], nearly[i] + 4, &pixels[(2 + i) * 4]);
+    const std::uint8_t translucentBlack[4] = {0, 0, 0, 200};
+    std::copy(translucentBlack, translucentBlack + 4, &pixels[8 * 4]);
+
+    std::vector<std::uint8_t> mask(2, 0xAA);
+    MarkBlackPixels(pixels.data(), 10, 1, 40, mask.data(), 2);
+    EXPECT_EQ(mask[0], 0xC0); // pixels 0 and 1; the top bit is the leftmost pixel
+    EXPECT_EQ(mask[1], 0x80); // pixel 8; bits past the row's end are 0
+}
+
+TEST(BlackMask, RowsFollowPitchAndMaskStride)
+{
+    // 2x2 picture stored bottom-up: the top row (black, white) is last.
+    std::vector<std::uint8_t> pixels{255, 255, 255, 255, 0, 0, 0, 255,  // bottom row
+                                     0,   0,   0,   0,   9, 9, 9, 255}; // top row
+    std::vector<std::uint8_t> mask(2 * 4, 0x55);
+    MarkBlackPixels(pixels.data() + 8, 2, 2, -8, mask.data(), 4);
+    EXPECT_EQ(mask, (std::vector<std::uint8_t>{0x80, 0, 0, 0, 0x40, 0, 0, 0}));
+}
+
+TEST(BlackMask, NothingIsWrittenForAnEmptyPicture)
+{
+    std::vector<std::uint8_t> pixels(4, 0);
+    std::vector<std::uint8_t> mask(2, 0xAA);
+    MarkBlackPixels(pixels.data(), 0, 1, 4, mask.data(), 2);
+    MarkBlackPixels(pixels.data(), 1, 0, 4, mask.data(), 2);
+    MarkBlackPixels(nullptr, 1, 1, 4, mask.data(), 2);
+    MarkBlackPixels(pixels.data(), 1, 1, 4, nullptr, 2);
+    EXPECT_EQ(mask, (std::vector<std::uint8_t>{0xAA, 0xAA}));
+}
+
+} // namespace
