@@ -1,1 +1,1 @@
-qm_win_sources(log.cpp)
+qm_win_sources(dialog_frame.cpp log.cpp)

@@ -116,3 +116,53 @@ HWND FindProcessWindow(DWORD processId, const wchar_t* className, const wchar_t*
 }
 
 } // namespace qmtest
+
+namespace qmtest {
+
+namespace {
+std::wstring Widen(const char* text)
+{
+    std::wstring out;
+    for (; *text; ++text)
+        out.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*text)));
+    return out;
+}
+
+// A Unix path as Windows code sees it (the Z: drive maps the root).
+std::wstring ToWindowsPath(const std::wstring& unixPath)
+{
+    std::wstring out = L"Z:" + unixPath;
+    for (auto& c : out)
+        if (c == L'/')
+            c = L'\\';
+    return out;
+}
+} // namespace
+
+bool SaveScreenshot(const std::wstring& name, DWORD timeoutMs)
+{
+    const std::wstring dir = Widen(QM_BINARY_DIR) + L"/screenshots";
+    const std::wstring unixFile = dir + L"/" + name + L".png";
+    const std::wstring windowsFile = ToWindowsPath(unixFile);
+    ::CreateDirectoryW(ToWindowsPath(dir).c_str(), nullptr);
+    ::DeleteFileW(windowsFile.c_str());
+    // Written under a temporary name and renamed, so a seen file is complete.
+    std::wstring command = L"/bin/sh -c \"import -window root '" + unixFile + L".tmp.png' && mv '" +
+                           unixFile + L".tmp.png' '" + unixFile + L"'\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &si, &pi))
+        return false;
+    // The handles of a Unix process cannot be waited on; the file is the sign.
+    if (pi.hProcess)
+        ::CloseHandle(pi.hProcess);
+    if (pi.hThread)
+        ::CloseHandle(pi.hThread);
+    return PumpUntil(
+        [&] { return ::GetFileAttributesW(windowsFile.c_str()) != INVALID_FILE_ATTRIBUTES; },
+        timeoutMs);
+}
+
+} // namespace qmtest

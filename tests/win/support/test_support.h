@@ -43,3 +43,9 @@ private:
 HWND FindProcessWindow(DWORD processId, const wchar_t* className, const wchar_t* title);
 
 } // namespace qmtest
+
+namespace qmtest {
+// Saves what is on the test's display to <build>/screenshots/<name>.png with
+// ImageMagick (run natively through Wine); true when the file appeared.
+bool SaveScreenshot(const std::wstring& name, DWORD timeoutMs = 15000);
+} // namespace qmtest
