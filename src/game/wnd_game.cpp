@@ -1,5 +1,7 @@
 #include "game/wnd_game.h"
 
+#include <string>
+
 namespace {
 // The names the game window observes, in the order it registers them.
 const char* const kObservedNames[] = {NT_CHECK_UPDATE, NT_START_UP,   NT_ENTER_GAME,
@@ -29,7 +31,33 @@ int CWndGame::OnCreate(CREATESTRUCTW* create)
     return 0;
 }
 
-void CWndGame::OnNotify(INotification*) {}
+void CWndGame::OnNotify(INotification* notification)
+{
+    if (!notification)
+        return;
+    const std::string name = notification->Name();
+    if (name == NT_CHECK_UPDATE) {
+        ShowUpdateSplash();
+    } else if (name == NT_START_UP) {
+        HideUpdateSplash();
+        ShowLogin();
+    }
+}
+
+void CWndGame::ShowUpdateSplash()
+{
+    // The update splash comes with the update check.
+}
+
+void CWndGame::HideUpdateSplash()
+{
+    // The update splash comes with the update check.
+}
+
+void CWndGame::ShowLogin()
+{
+    // The login window comes with its own window classes.
+}
 
 bool CWndGame::IsSame(IObserver* other)
 {

@@ -16,6 +16,14 @@ public:
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
+    // NT_CHECK_UPDATE: the update splash, created on first use, centred,
+    // brought to the top and shown.
+    void ShowUpdateSplash();
+    // NT_START_UP: the splash is hidden (its window stays) and the login
+    // window is shown.
+    void HideUpdateSplash();
+    void ShowLogin();
+
 private:
     int OnCreate(CREATESTRUCTW* create);
 };
