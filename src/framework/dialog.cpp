@@ -1,6 +1,8 @@
 #include "framework/dialog.h"
 
 #include "framework/app.h"
+#include "framework/occ.h"
+#include "framework/occ_dialog.h"
 
 namespace {
 // The dialog manager's own procedure sees only what the bound window
@@ -15,6 +17,7 @@ void DDX_Control(CDataExchange* dx, int id, CWnd& control)
 {
     if (control.m_hWnd)
         return;
+    // An ActiveX control of the template is linked to its site on the way.
     control.SubclassWindow(dx->m_pDlgWnd->GetDlgItem(id));
 }
 
@@ -22,23 +25,46 @@ BOOL CDialog::Create(UINT templateId, CWnd* parent)
 {
     m_nIDTemplate = templateId;
     m_pParentWnd = parent;
+    const HWND parentHwnd = parent ? parent->m_hWnd : nullptr;
+    // ActiveX controls of the template are beyond the dialog manager: it gets
+    // a copy without them, and WM_INITDIALOG creates them.
+    COccDialogTemplate occTemplate;
+    const bool withControls =
+        AfxGetOccManager() && AfxLoadOccDialogTemplate(templateId, occTemplate);
+    m_pOccDialogInfo = withControls ? &occTemplate : nullptr;
+    m_bOccFailed = false;
     HWND created = nullptr;
     bool bound = false;
     {
         WindowCreateHook hook(this);
-        created = ::CreateDialogParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(templateId),
-                                       parent ? parent->m_hWnd : nullptr, AfxDlgProc, 0);
+        created =
+            withControls
+                ? ::CreateDialogIndirectParamW(AfxGetResourceHandle(), occTemplate.GetTemplate(),
+                                               parentHwnd, AfxDlgProc, 0)
+                : ::CreateDialogParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(templateId),
+                                       parentHwnd, AfxDlgProc, 0);
         bound = hook.Fired();
     }
+    m_pOccDialogInfo = nullptr;
     if (!created && !bound)
         PostNcDestroy();
+    if (created && m_bOccFailed) {
+        // As the dialog manager does when one of its controls cannot be made.
+        ::DestroyWindow(created); // PostNcDestroy may delete this object
+        return FALSE;
+    }
     return created != nullptr;
 }
 
 LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_INITDIALOG: return OnInitDialog();
+    case WM_INITDIALOG:
+        if (m_pOccDialogInfo && !m_pOccDialogInfo->CreateControls(this)) {
+            m_bOccFailed = true;
+            return FALSE;
+        }
+        return OnInitDialog();
     }
     return CWnd::WindowProc(message, wParam, lParam);
 }

@@ -5,6 +5,7 @@
 #include "framework/wnd.h"
 
 class CDialog;
+class COccDialogTemplate;
 
 // Carries the direction of one data exchange to DoDataExchange.
 class CDataExchange {
@@ -50,4 +51,7 @@ protected:
 
 private:
     int m_nResult = 0;
+    // While Create runs: the template's ActiveX controls, made in WM_INITDIALOG.
+    COccDialogTemplate* m_pOccDialogInfo = nullptr;
+    bool m_bOccFailed = false;
 };

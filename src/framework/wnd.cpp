@@ -2,6 +2,8 @@
 
 #include "framework/app.h"
 #include "framework/handles.h"
+#include "framework/ole_container.h"
+#include "framework/ole_site.h"
 
 #include <cstdio>
 
@@ -37,6 +39,8 @@ LRESULT CALLBACK CbtFilterHook(int code, WPARAM wParam, LPARAM lParam)
 
 CWnd::~CWnd()
 {
+    DestroyControlContainer(); // hosted controls go while their windows exist
+    ReleaseControlSite();      // a control's wrapper takes the control with it
     if (m_hWnd) {
         // The object goes first: unbind so that no message reaches a
         // half-destroyed object, then take the window down with it.
@@ -135,6 +139,11 @@ BOOL CWnd::Create(LPCWSTR className, LPCWSTR windowName, DWORD style, const RECT
 
 BOOL CWnd::DestroyWindow()
 {
+    if (m_pCtrlSite && m_hWnd) {
+        // A control's window is the control's: it goes when the control is closed.
+        m_pCtrlSite->DestroyControl();
+        return TRUE;
+    }
     return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE;
 }
 
@@ -145,6 +154,7 @@ BOOL CWnd::SubclassWindow(HWND hwnd)
     m_hWnd = hwnd;
     PreSubclassWindow();
     Bind(hwnd);
+    AttachControlSite();
     return TRUE;
 }
 
@@ -235,6 +245,9 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 
 void CWnd::OnNcDestroy()
 {
+    DestroyControlContainer();
+    if (m_pCtrlSite)
+        m_pCtrlSite->DetachWindow(); // the control outlives its window until its container goes
     Default();
     CWinApp* const app = AfxGetApp();
     if (app && app->m_pMainWnd == this) {
@@ -283,11 +296,20 @@ BOOL CWnd::ModifyStyleEx(DWORD remove, DWORD add, UINT swpFlags) noexcept
 
 BOOL CWnd::SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags) noexcept
 {
+    if (m_pCtrlSite) // the control must learn its new place
+        return m_pCtrlSite->SetWindowPos(insertAfter ? insertAfter->m_hWnd : nullptr, x, y, cx, cy,
+                                         flags);
     return ::SetWindowPos(m_hWnd, insertAfter ? insertAfter->m_hWnd : nullptr, x, y, cx, cy, flags);
 }
 
 void CWnd::MoveWindow(const RECT& rect, BOOL repaint) noexcept
 {
+    if (m_pCtrlSite) {
+        m_pCtrlSite->SetWindowPos(nullptr, rect.left, rect.top, rect.right - rect.left,
+                                  rect.bottom - rect.top,
+                                  SWP_NOZORDER | SWP_NOACTIVATE | (repaint ? 0 : SWP_NOREDRAW));
+        return;
+    }
     ::MoveWindow(m_hWnd, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
                  repaint);
 }
@@ -366,6 +388,10 @@ LRESULT CALLBACK AfxWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     LRESULT result = 0;
     try {
         result = wnd->WindowProc(message, wParam, lParam);
+        // Hosted controls are closed while their windows still exist, after
+        // the window's own WM_DESTROY handling.
+        if (message == WM_DESTROY && CWnd::FromHandlePermanent(hwnd) == wnd)
+            wnd->DestroyControlContainer();
     } catch (const CException& e) {
         // A framework exception must not unwind through the system's frames.
         e.ReportError(MB_ICONEXCLAMATION);

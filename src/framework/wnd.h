@@ -5,6 +5,16 @@
 
 #include "framework/object.h"
 
+#include <oaidl.h>
+
+#include <initializer_list>
+#include <memory>
+
+class CDispArg;
+class COleControlContainer;
+class COleControlSite;
+struct EventSinkEntry;
+
 class CWnd : public CObject {
 public:
     CWnd() noexcept = default;
@@ -81,6 +91,26 @@ public:
     }
     HWND SetFocus() noexcept { return ::SetFocus(m_hWnd); }
 
+    // ActiveX controls (framework/wnd_occ.cpp). This object becomes the
+    // wrapper of a new control, a child of `parent` sited by the installed
+    // control-container manager; `windowName` is its window text when given.
+    BOOL CreateControl(REFCLSID clsid, LPCWSTR windowName, DWORD style, const RECT& rect,
+                       CWnd* parent, UINT id);
+    // Automation call on this window's control by DISPID; see AfxInvokeHelper
+    // for the result types. Throws COleDispatchException on failure.
+    void InvokeHelper(DISPID dispid, WORD flags, VARTYPE vtRet, void* pvRet,
+                      std::initializer_list<CDispArg> args = {}) const;
+    // The control's IUnknown (no reference added), or null.
+    IUnknown* GetControlUnknown() const noexcept;
+    // The container of the controls this window hosts, made on first use.
+    COleControlContainer* InitControlContainer();
+    COleControlContainer* GetControlContainer() const noexcept { return m_pCtrlCont.get(); }
+    // The window's event-sink table (framework/event_map.h), or null.
+    virtual const EventSinkEntry* GetEventSinkMap() const;
+
+    // Set while this object wraps an ActiveX control's window.
+    COleControlSite* m_pCtrlSite = nullptr;
+
 protected:
     // Called before the window is bound: during creation, before its first
     // message, or before an existing window is subclassed.
@@ -94,9 +124,20 @@ private:
 
     void Bind(HWND hwnd) noexcept;
     void OnNcDestroy();
+    // Control hosting: links a subclassed control window to its site, and
+    // takes down the hosted controls or this wrapper's control.
+    void AttachControlSite() noexcept;
+    void DestroyControlContainer() noexcept;
+    void ReleaseControlSite() noexcept;
     BOOL ReflectToChild(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
 
     WNDPROC m_pfnSuper = nullptr; // the procedure the window had before binding
+
+    // Lets the header do without the container's definition.
+    struct ContainerDeleter {
+        void operator()(COleControlContainer* container) const noexcept;
+    };
+    std::unique_ptr<COleControlContainer, ContainerDeleter> m_pCtrlCont; // hosted controls
 };
 
 // The window procedure shared by every bound window.

@@ -6,6 +6,7 @@
 #include "framework/wnd.h"
 #include "resource.h"
 #include "support/test_support.h"
+#include "web/custom_occ_manager.h"
 #include "web/imp_idispatch.h"
 
 #include <gtest/gtest.h>
@@ -47,9 +48,12 @@ TEST(StartUp, InitInstanceBuildsTheHiddenGameWindowThenPostsTheFirstNotification
 
     ASSERT_TRUE(app.InitInstance());
 
-    EXPECT_NE(app.m_pImpIDispatch, nullptr);
-    EXPECT_EQ(app.m_pImpIDispatch->m_refCount, 0);
-    EXPECT_NE(AfxGetOccManager(), nullptr);
+    ASSERT_NE(app.m_pImpIDispatch, nullptr);
+    // The script object starts with no references: the first AddRef makes one.
+    EXPECT_EQ(app.m_pImpIDispatch->AddRef(), 1u);
+    EXPECT_EQ(app.m_pImpIDispatch->Release(), 0u);
+    EXPECT_NE(dynamic_cast<CCustomOccManager*>(AfxGetOccManager()), nullptr)
+        << "every control is sited by the launcher's manager";
     EXPECT_EQ(app.m_strRegistryKey, L"应用程序向导生成的本地应用程序");
 
     // The game window existed and was registered before NT_CHECK_UPDATE.
