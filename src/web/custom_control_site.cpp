@@ -1,0 +1,127 @@
+#include "web/custom_control_site.h"
+
+#include "app/tessel_app.h"
+#include "web/imp_idispatch.h"
+
+CCustomControlSite::CCustomControlSite(COleControlContainer* container) noexcept
+    : COleControlSite(container), m_xDocHostUIHandler(GetControllingUnknown())
+{
+}
+
+void* CCustomControlSite::GetInterface(REFIID iid) noexcept
+{
+    if (iid == IID_IDocHostUIHandler)
+        return static_cast<IDocHostUIHandler*>(&m_xDocHostUIHandler);
+    return COleControlSite::GetInterface(iid);
+}
+
+// IDocHostUIHandler, in slot order ------------------------------------------
+
+HRESULT STDMETHODCALLTYPE CCustomControlSite::XDocHostUIHandler::ShowContextMenu(DWORD, POINT*,
+                                                                                 IUnknown*,
+                                                                                 IDispatch*)
+{
+    return S_OK; // the host claims the menu and shows none
+}
+
+HRESULT STDMETHODCALLTYPE CCustomControlSite::XDocHostUIHandler::GetHostInfo(DOCHOSTUIINFO* pInfo)
+{
+    if (!pInfo)
+        return E_POINTER;
+    // Size, host CSS and namespace stay as the caller set them.
+    pInfo->dwFlags = DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_SCROLL_NO;
+    pInfo->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CCustomControlSite::XDocHostUIHandler::ShowUI(
+    DWORD, IOleInPlaceActiveObject*, IOleCommandTarget*, IOleInPlaceFrame*, IOleInPlaceUIWindow*)
+{
+    return S_OK; // the host owns the UI: no menus or toolbars of the control's
+}
+
+HRESULT STDMETHODCALLTYPE CCustomControlSite::XDocHostUIHandler::HideUI()
+{
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CCustomControlSite::XDocHostUIHandler::UpdateUI()
+{
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CCustomControlSite::XDocHostUIHandler::EnableModeless(BOOL)
+{
+    return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE CCustomControlSite::XDocHostUIHandler::OnDocWindowActivate(BOOL)
+{
+    return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE CCustomControlSite::XDocHostUIHandler::OnFrameWindowActivate(BOOL)
+{
+    return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE CCustomControlSite::XDocHostUIHandler::ResizeBorder(LPCRECT,
+                                                                              IOleInPlaceUIWindow*,
+                                                                              BOOL)
+{
+    return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE CCustomControlSite::XDocHostUIHandler::TranslateAccelerator(LPMSG,
+                                                                                      const GUID*,
+                                                                                      DWORD)
+{
+    return S_FALSE; // the control handles every keystroke as usual
+}
+
+HRESULT STDMETHODCALLTYPE CCustomControlSite::XDocHostUIHandler::GetOptionKeyPath(LPOLESTR* pchKey,
+                                                                                  DWORD)
+{
+    if (pchKey)
+        *pchKey = nullptr; // the default options
+    return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE
+CCustomControlSite::XDocHostUIHandler::GetDropTarget(IDropTarget*, IDropTarget** ppDropTarget)
+{
+    if (ppDropTarget)
+        *ppDropTarget = nullptr; // the default drop target
+    return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE CCustomControlSite::XDocHostUIHandler::GetExternal(IDispatch** ppDispatch)
+{
+    if (!ppDispatch)
+        return E_POINTER;
+    *ppDispatch = nullptr;
+    // The same script object for every page, owned by the application.
+    const auto* const app = dynamic_cast<CTesselApp*>(AfxGetApp());
+    CImpIDispatch* const external = app ? app->m_pImpIDispatch : nullptr;
+    if (!external)
+        return E_NOTIMPL; // no script object: the page sees no window.external
+    external->AddRef();
+    *ppDispatch = external;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CCustomControlSite::XDocHostUIHandler::TranslateUrl(DWORD, LPWSTR,
+                                                                              LPWSTR* ppchURLOut)
+{
+    if (ppchURLOut)
+        *ppchURLOut = nullptr; // addresses are used unchanged
+    return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE
+CCustomControlSite::XDocHostUIHandler::FilterDataObject(IDataObject*, IDataObject** ppDORet)
+{
+    if (ppDORet)
+        *ppDORet = nullptr; // no filtering
+    return E_NOTIMPL;
+}

@@ -1,0 +1,2 @@
+qm_win_sources(custom_control_site.cpp custom_occ_manager.cpp imp_idispatch.cpp popup_handlers.cpp
+               web_browser2.cpp)
