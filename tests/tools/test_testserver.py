@@ -181,6 +181,46 @@ class ServerTest(unittest.TestCase):
     def test_sigint_stops_server_cleanly(self):
         self.assertEqual(self.stop(self.procs[0], signal.SIGINT), 0)
 
+    def test_shutdown_endpoint_answers_then_exits_cleanly(self):
+        s, f = self.raw()
+        self.send(s, "/stall-body-forever")
+        self.assertEqual(read_response(f, head=True).status, 200)
+        start = time.monotonic()
+        r = self.request("/__shutdown", "POST")
+        self.assertEqual((r.status, r.body), (200, b"bye\n"))
+        self.assertEqual(self.procs[0].wait(TIMEOUT), 0)
+        self.assertLess(time.monotonic() - start, 3)
+        self.assertEqual(f.read(), expected(300))  # the stalled response was cut off
+        with self.assertRaises(OSError):
+            socket.create_connection(("127.0.0.1", self.port), timeout=TIMEOUT).close()
+
+    def test_shutdown_needs_post_and_is_not_logged(self):
+        self.assertEqual(self.request("/__shutdown").status, 405)
+        self.assertIsNone(self.procs[0].poll())
+        self.assertEqual(self.log(), [])
+
+    def test_max_seconds_stops_the_server_by_itself(self):
+        start = time.monotonic()
+        port = self.start_server("--max-seconds", "0.5")
+        self.assertEqual(self.procs[-1].wait(TIMEOUT), 0)
+        self.assertGreaterEqual(time.monotonic() - start, 0.45)
+        with self.assertRaises(OSError):
+            socket.create_connection(("127.0.0.1", port), timeout=TIMEOUT).close()
+
+    def test_max_seconds_must_be_positive(self):
+        for value in ("0", "-3", "soon"):
+            with self.subTest(value=value):
+                r = subprocess.run([sys.executable, SERVER, "--max-seconds", value],
+                                   capture_output=True, timeout=TIMEOUT)
+                self.assertEqual(r.returncode, 2)
+                self.assertEqual(r.stdout, b"")
+
+    def test_sigterm_still_stops_a_server_with_max_seconds(self):
+        self.start_server("--max-seconds", "60")
+        start = time.monotonic()
+        self.assertEqual(self.stop(self.procs[-1]), 0)
+        self.assertLess(time.monotonic() - start, 3)
+
     def test_bad_routes_file_is_refused(self):
         bad = os.path.join(self.tmp.name, "bad.json")
         self.write(bad, b'{"/x": {"stauts": 200}}')

@@ -20,7 +20,7 @@ import threading
 import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
-CONTROL_PATHS = ("/__route", "/__reset", "/__log")
+CONTROL_PATHS = ("/__route", "/__reset", "/__log", "/__shutdown")
 
 # Allowed route fields and their JSON types (bool is rejected where a number is expected).
 NUMBER = (int, float)
@@ -175,6 +175,12 @@ class Handler(BaseHTTPRequestHandler):
         if path == "/__reset":
             state.reset()
             return self.simple(200, "ok\n")
+        if path == "/__shutdown":
+            # Answer first, then stop the way SIGTERM does: the main thread owns the shutdown.
+            self.close_connection = True
+            self.simple(200, "bye\n")
+            os.kill(os.getpid(), signal.SIGTERM)
+            return None
         try:
             fields = json.loads(body.decode("utf-8"))
             if not isinstance(fields, dict):
@@ -321,6 +327,9 @@ def main(argv=None):
     parser.add_argument("--root", help="serve static files from this directory")
     parser.add_argument("--routes", help="JSON file mapping paths to routes")
     parser.add_argument("--log", help="append each request as a JSON line to this file")
+    parser.add_argument("--max-seconds", type=float,
+                        help="stop by itself after this many seconds (a safety net for callers "
+                             "that cannot signal it)")
     args = parser.parse_args(argv)
 
     host = "127.0.0.1" if args.host == "localhost" else args.host
@@ -330,6 +339,8 @@ def main(argv=None):
         parser.error(f"--host must be a loopback IP address, not {args.host!r}")
     if not address.is_loopback:
         parser.error(f"--host must be a loopback address, not {args.host!r}")
+    if args.max_seconds is not None and args.max_seconds <= 0:
+        parser.error("--max-seconds must be positive")
     if args.root and not os.path.isdir(args.root):
         parser.error(f"--root {args.root!r} is not a directory")
     try:
@@ -357,7 +368,11 @@ def main(argv=None):
         os.replace(tmp, args.port_file)
     print(f"PORT {port}", flush=True)
 
-    signal.sigwait(stop_signals)
+    if args.max_seconds is None:
+        signal.sigwait(stop_signals)
+    elif signal.sigtimedwait(stop_signals, args.max_seconds) is None:
+        print(f"testserver: --max-seconds {args.max_seconds:g} reached, stopping",
+              file=sys.stderr, flush=True)
     server.stop_event.set()  # releases stalled handlers
     server.shutdown()
     server.server_close()
