@@ -1,0 +1,336 @@
+#include "download/fdl.h"
+
+#include "common/log.h"
+#include "download/path_helpers.h"
+#include "framework/file.h"
+#include "framework/inet.h"
+
+#include <climits>
+#include <cwchar>
+#include <exception>
+
+namespace {
+constexpr UINT kReadBlock = 512;
+constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_TRANSFER_BINARY;
+constexpr DWORD kNoContentLength = 0xFFFFFFFF;
+
+// Holds the manager's tag section (the queue's guard) for one scope.
+class QueueLock {
+public:
+    explicit QueueLock(CThread& thread) : m_thread(thread) { m_thread.Lock(); }
+    QueueLock(const QueueLock&) = delete;
+    QueueLock& operator=(const QueueLock&) = delete;
+    ~QueueLock() { m_thread.Unlock(); }
+
+private:
+    CThread& m_thread;
+};
+
+// Copies `length` characters of `text` and a terminator into `field` of
+// `capacity` characters, when they fit.
+bool CopyField(wchar_t* field, size_t capacity, const wchar_t* text, size_t length) noexcept
+{
+    if (length >= capacity)
+        return false;
+    std::wmemcpy(field, text, length);
+    field[length] = L'\0';
+    return true;
+}
+
+template <size_t N> bool CopyField(wchar_t (&field)[N], const std::wstring& text) noexcept
+{
+    return CopyField(field, N, text.c_str(), text.size());
+}
+
+// A caller's field, which may lack its terminator.
+template <size_t N, size_t M>
+bool CopyField(wchar_t (&field)[N], const wchar_t (&source)[M]) noexcept
+{
+    return CopyField(field, N, source, wcsnlen(source, M));
+}
+
+// The code of the failure an exception reports.
+DWORD ErrorCodeOf(const std::exception_ptr& failure) noexcept
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const CInternetException& e) {
+        return e.m_dwError;
+    } catch (const CFileException& e) {
+        return static_cast<DWORD>(e.m_lOsError);
+    } catch (...) {
+    }
+    return ::GetLastError();
+}
+} // namespace
+
+FDL::FDL(DWORD timeoutMs)
+{
+    m_strSyncName = L"FDL";
+    m_bSynchronize = TRUE;
+    m_bCommandQueue = TRUE;
+    m_pSession = std::make_unique<CInternetSession>(nullptr, 1, INTERNET_OPEN_TYPE_PRECONFIG,
+                                                    nullptr, nullptr, 0);
+    m_pSession->SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, timeoutMs);
+    m_pSession->SetOption(INTERNET_OPTION_SEND_TIMEOUT, timeoutMs);
+    m_pSession->SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, timeoutMs);
+}
+
+FDL::~FDL()
+{
+    try {
+        StopWorker();
+    } catch (...) {
+        Kill();
+    }
+}
+
+bool FDL::Init(std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t)
+{
+    return true;
+}
+
+IDLTask* FDL::AddTask(const DLTaskDesc* desc)
+{
+    if (!desc || !desc->szUrl[0]) {
+        WriteLog(L"添加任务失败！");
+        return nullptr;
+    }
+    auto task = std::make_unique<FTask>();
+    bool fits = CopyField(task->m_szUrl, desc->szUrl);
+    fits = fits && (desc->szSaveDir[0] ? CopyField(task->m_szSaveDir, desc->szSaveDir)
+                                       : CopyField(task->m_szSaveDir, ExecutableDirectory()));
+    fits = fits &&
+           (desc->szFileName[0] ? CopyField(task->m_szFileName, desc->szFileName)
+                                : CopyField(task->m_szFileName, FileNameOfPath(task->m_szUrl)));
+    // A file name cut short, or none at all (a URL ending in a separator),
+    // would make the task write or report on some other file.
+    if (!fits || !task->m_szFileName[0]) {
+        WriteLog(L"添加任务失败！");
+        return nullptr;
+    }
+    task->m_bOverwrite = desc->bOverwrite;
+    task->m_nUserData = desc->nUserData;
+    task->m_pSink = desc->pSink;
+    task->m_nStatus = DLS_QUEUED;
+
+    QueueLock lock(*this);
+    IDLTask* const added = task.get();
+    m_tasks.push_back(std::move(task));
+    PostRunCommand(); // one CMD_RUN per task; nothing while the worker is stopped
+    return added;
+}
+
+int FDL::GetTaskCount()
+{
+    QueueLock lock(*this);
+    return static_cast<int>(m_tasks.size());
+}
+
+void FDL::Start()
+{
+    CThread::Start();
+}
+
+void FDL::Stop()
+{
+    StopWorker();
+}
+
+void FDL::StopWorker()
+{
+    {
+        GlobalLock lock;
+        m_commands.clear();
+    }
+    DWORD exitCode = 0;
+    if (!CThread::Stop(exitCode))
+        Kill();
+}
+
+void FDL::Release()
+{
+    delete this;
+}
+
+unsigned FDL::Run()
+{
+    for (;;) {
+        switch (WaitCommand()) {
+        case CMD_RUN: ProcessNextTask(); break;
+        case CMD_STOP: return 0;
+        default: break;
+        }
+    }
+}
+
+void FDL::ProcessNextTask()
+{
+    if (GetTaskCount() == 0)
+        return;
+    std::unique_ptr<FTask> task;
+    {
+        QueueLock lock(*this);
+        if (m_tasks.empty())
+            return;
+        task = std::move(m_tasks.front());
+        m_tasks.pop_front();
+    }
+    Download(task.get(), m_pSession.get()); // no lock held meanwhile
+}
+
+bool FDL::Download(FTask* task, CInternetSession* session)
+{
+    task->m_nStatus = Transfer(*task, session);
+    // Exactly one end per task, after its status is final, whatever the sink does.
+    if (task->m_pSink) {
+        try {
+            task->m_pSink->OnTaskEnd(task);
+        } catch (...) {
+            WriteLog(L"Catch异常 错误码为：%d", ErrorCodeOf(std::current_exception()));
+        }
+    }
+    return task->m_nStatus == DLS_DONE;
+}
+
+// Fetches one task's file; the status it ends with, DLS_DONE or DLS_FAILED.
+int FDL::Transfer(FTask& task, CInternetSession* session)
+{
+    if (!session) {
+        WriteLog(L"Session为空？！有没有搞错。！");
+        return DLS_FAILED;
+    }
+    if (!EnsureDirectory(task.m_szSaveDir)) {
+        WriteLog(L"创建目录%s失败！", task.m_szSaveDir);
+        return DLS_FAILED;
+    }
+    const std::wstring target = std::wstring(task.m_szSaveDir) + task.m_szFileName;
+    if (FileExists(target.c_str()) && !task.m_bOverwrite)
+        return DLS_DONE;
+
+    DWORD service = 0;
+    std::wstring server;
+    std::wstring object;
+    INTERNET_PORT port = 0;
+    if (!AfxParseURL(task.m_szUrl, service, server, object, port)) {
+        WriteLog(L"URL为：%s", task.m_szUrl);
+        return DLS_FAILED;
+    }
+
+    try {
+        auto connection = session->GetHttpConnection(server.c_str(), port, nullptr, nullptr);
+        if (!connection) {
+            WriteLog(L"pConnection为空, 错误码：%d", ::GetLastError());
+            return DLS_FAILED;
+        }
+        auto request = connection->OpenRequest(CHttpConnection::HTTP_VERB_GET, object.c_str(),
+                                               nullptr, 1, nullptr, nullptr, kRequestFlags);
+        if (!request) {
+            WriteLog(L"pSrcFile为空, 错误码：%d", ::GetLastError());
+            return DLS_FAILED;
+        }
+        request->AddRequestHeaders(L"Accept: */*", HTTP_ADDREQ_FLAG_ADD_IF_NEW);
+        request->SendRequest();
+
+        DWORD status = 0;
+        if (!request->QueryInfoStatusCode(status) || status < 200 || status > 300) {
+            WriteLog(L"QueryInfoStatusCode状态非HTTP_STATUS_OK, dwRet == %d, 错误码：%d", status,
+                     ::GetLastError());
+            return DLS_FAILED;
+        }
+        // WinINet reports a connection dropped mid-body as the body's end
+        // (measured under Wine), so the announced length is what tells a
+        // complete body from a cut one.
+        DWORD expected = kNoContentLength;
+        request->QueryInfo(HTTP_QUERY_CONTENT_LENGTH, expected);
+
+        task.m_nStatus = DLS_DOWNLOADING;
+        if (task.m_pSink)
+            task.m_pSink->OnTaskBegin(&task);
+
+        const std::wstring temporary = target + L".fdl";
+        if (FileExists(temporary.c_str()) && !::DeleteFileW(temporary.c_str())) {
+            WriteLog(L"删除临时下载文件%s失败！", temporary.c_str());
+            return DLS_FAILED;
+        }
+        CFile file;
+        if (!file.Open(temporary.c_str(),
+                       CFile::modeCreate | CFile::modeWrite | CFile::typeBinary)) {
+            const DWORD error = ::GetLastError();
+            WriteLog(L"打开临时下载文件%s失败！错误码：%d", temporary.c_str(), error);
+            WriteLog(L"文件另存目录为：%s", task.m_szSaveDir);
+            WriteLog(L"URL为：%s", task.m_szUrl);
+            WriteLog(L"从URL提取到的文件名为：%s", FileNameOfPath(task.m_szUrl).c_str());
+            return DLS_FAILED;
+        }
+
+        // The sink hears of each block before it is on disk.
+        char block[kReadBlock];
+        DWORD received = 0;
+        while (const UINT count = request->Read(block, kReadBlock)) {
+            received += count;
+            task.m_nReceivedSize = static_cast<int>(received);
+            if (task.m_pSink)
+                task.m_pSink->OnTaskProgress(&task);
+            file.Write(block, count);
+        }
+        file.Close();
+        request->Close();
+        connection->Close();
+
+        if (expected != kNoContentLength && received != expected) {
+            WriteLog(L"下载的数据不完整：收到%u字节，应为%u字节！%s", received, expected,
+                     temporary.c_str());
+            return DLS_FAILED; // the partial temporary file stays, as after a failed read
+        }
+        if (FileExists(target.c_str()) && !::DeleteFileW(target.c_str())) {
+            WriteLog(L"删除源文件%s失败！", target.c_str());
+            return DLS_FAILED;
+        }
+        CFile::Rename(temporary.c_str(), target.c_str());
+        return DLS_DONE;
+    } catch (...) {
+        WriteLog(L"Catch异常 错误码为：%d", ErrorCodeOf(std::current_exception()));
+        return DLS_FAILED;
+    }
+}
+
+int FDL::GetRemoteFileSize(const wchar_t* url)
+{
+    if (!url || !m_pSession)
+        return -1;
+    DWORD service = 0;
+    std::wstring server;
+    std::wstring object;
+    INTERNET_PORT port = 0;
+    if (!AfxParseURL(url, service, server, object, port))
+        return -1;
+    try {
+        auto connection = m_pSession->GetHttpConnection(server.c_str(), port, nullptr, nullptr);
+        if (!connection) {
+            WriteLog(L"pConnection, 错误码：%d", ::GetLastError());
+            return -1;
+        }
+        auto request = connection->OpenRequest(CHttpConnection::HTTP_VERB_GET, object.c_str(),
+                                               nullptr, 1, nullptr, nullptr, kRequestFlags);
+        if (!request) {
+            WriteLog(L"pSrcFile为空, 错误码：%d", ::GetLastError());
+            return -1;
+        }
+        request->AddRequestHeaders(L"Accept: */*", HTTP_ADDREQ_FLAG_ADD_IF_NEW);
+        request->SendRequest();
+        DWORD status = 0;
+        if (!request->QueryInfoStatusCode(status) || status < 200 || status > 300) {
+            WriteLog(L"QueryInfoStatusCode状态非HTTP_STATUS_OK, dwRet == %d, 错误码：%d", status,
+                     ::GetLastError());
+            return -1;
+        }
+        DWORD length = kNoContentLength;
+        request->QueryInfo(HTTP_QUERY_CONTENT_LENGTH, length);
+        // The body is not read. A length beyond an int is no usable answer either.
+        return length <= static_cast<DWORD>(INT_MAX) ? static_cast<int>(length) : -1;
+    } catch (...) {
+        WriteLog(L"捕获异常, 错误码：%d", ErrorCodeOf(std::current_exception()));
+        return -1;
+    }
+}

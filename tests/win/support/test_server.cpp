@@ -1,0 +1,175 @@
+#include "support/test_server.h"
+
+#include "framework/handles.h"
+#include "framework/inet.h"
+
+#include <atomic>
+#include <cstdlib>
+
+namespace qmtest {
+
+namespace {
+constexpr DWORD kStartTimeoutMs = 20000;
+constexpr DWORD kControlTimeoutMs = 10000;
+
+std::wstring Widen(const std::string& text)
+{
+    if (text.empty())
+        return {};
+    const int length =
+        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                          length);
+    return wide;
+}
+
+// The whole content of a small file, or nothing when it cannot be read.
+bool ReadSmallFile(const std::wstring& path, std::string& content)
+{
+    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return false;
+    char buffer[64] = {};
+    DWORD read = 0;
+    if (!::ReadFile(file.get(), buffer, sizeof buffer - 1, &read, nullptr))
+        return false;
+    content.assign(buffer, read);
+    return true;
+}
+} // namespace
+
+std::wstring WindowsPathOfUnixPath(const std::string& unixPath)
+{
+    std::wstring path = L"Z:" + Widen(unixPath);
+    for (wchar_t& c : path) {
+        if (c == L'/')
+            c = L'\\';
+    }
+    return path;
+}
+
+TestServer::TestServer(int maxSeconds)
+{
+    static std::atomic<int> serial{0};
+    const std::string portFile = std::string(QM_BINARY_DIR) + "/testserver-" +
+                                 std::to_string(::GetCurrentProcessId()) + "-" +
+                                 std::to_string(++serial) + ".port";
+    m_portFile = WindowsPathOfUnixPath(portFile);
+    ::DeleteFileW(m_portFile.c_str());
+
+    // Wine runs a Unix program natively when given its Unix path. The process
+    // handle it returns cannot be waited on, so the server is stopped over
+    // HTTP, with --max-seconds as the safety net.
+    std::wstring commandLine = L"/usr/bin/python3 " + Widen(QM_SOURCE_DIR) +
+                               L"/tools/testserver/testserver.py --port 0 --port-file " +
+                               Widen(portFile) + L" --max-seconds " + std::to_wstring(maxSeconds);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &si, &pi))
+        return;
+    UniqueHandle process(pi.hProcess);
+    UniqueHandle thread(pi.hThread);
+
+    // The server writes the file by renaming a complete one into place.
+    const ULONGLONG deadline = ::GetTickCount64() + kStartTimeoutMs;
+    std::string content;
+    while (!ReadSmallFile(m_portFile, content) || content.empty()) {
+        if (::GetTickCount64() >= deadline)
+            return;
+        ::Sleep(20); // nothing to wait on: the file appears from another world
+    }
+    const int port = std::atoi(content.c_str());
+    if (port > 0 && port < 65536)
+        m_port = static_cast<unsigned short>(port);
+}
+
+TestServer::~TestServer()
+{
+    Shutdown();
+    ::DeleteFileW(m_portFile.c_str());
+}
+
+std::wstring TestServer::Url(const std::wstring& path) const
+{
+    return L"http://127.0.0.1:" + std::to_wstring(m_port) + path;
+}
+
+bool TestServer::AddRoute(const std::string& path, const std::string& fields)
+{
+    // {"path": "/x", <fields>}
+    const size_t open = fields.find('{');
+    if (open == std::string::npos)
+        return false;
+    std::string rest = fields.substr(open + 1);
+    const bool empty = rest.find_first_not_of(" \t\r\n") == rest.find('}');
+    const std::string body = "{\"path\": \"" + path + "\"" + (empty ? "}" : ", " + rest);
+    return Control(L"POST", L"/__route", body, nullptr);
+}
+
+std::string TestServer::Log()
+{
+    std::string log;
+    return Control(L"GET", L"/__log", "", &log) ? log : std::string();
+}
+
+bool TestServer::Reset()
+{
+    return Control(L"POST", L"/__reset", "", nullptr);
+}
+
+bool TestServer::Shutdown()
+{
+    if (!m_port)
+        return false;
+    const bool done = Control(L"POST", L"/__shutdown", "", nullptr);
+    m_port = 0;
+    return done;
+}
+
+bool TestServer::Control(const wchar_t* verb, const wchar_t* path, const std::string& body,
+                         std::string* response)
+{
+    if (!m_port)
+        return false;
+    UniqueInternetHandle session(
+        ::InternetOpenW(L"qmtest", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+    if (!session)
+        return false;
+    DWORD timeout = kControlTimeoutMs;
+    UniqueInternetHandle connection(::InternetConnectW(session.get(), L"127.0.0.1", m_port, nullptr,
+                                                       nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    if (!connection)
+        return false;
+    ::InternetSetOptionW(connection.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout,
+                         sizeof timeout);
+    UniqueInternetHandle request(::HttpOpenRequestW(
+        connection.get(), verb, path, nullptr, nullptr, nullptr,
+        INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT, 0));
+    if (!request)
+        return false;
+    static const wchar_t kJson[] = L"Content-Type: application/json\r\n";
+    std::string payload = body;
+    if (!::HttpSendRequestW(request.get(), kJson, static_cast<DWORD>(-1L), payload.data(),
+                            static_cast<DWORD>(payload.size())))
+        return false;
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    if (!::HttpQueryInfoW(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                          &size, nullptr))
+        return false;
+    std::string text;
+    char buffer[4096];
+    DWORD read = 0;
+    while (::InternetReadFile(request.get(), buffer, sizeof buffer, &read) && read > 0)
+        text.append(buffer, read);
+    if (response)
+        *response = std::move(text);
+    return status == 200;
+}
+
+} // namespace qmtest

@@ -1,0 +1,47 @@
+// The scriptable local HTTP test server (tools/testserver) for Windows tests:
+// started as a native Python process on a free port, scripted over its
+// control endpoints, stopped when the object goes.
+#pragma once
+
+#include "framework/win32.h"
+
+#include <string>
+
+namespace qmtest {
+
+// A Unix path as Windows programs under Wine see it (drive Z: is /).
+std::wstring WindowsPathOfUnixPath(const std::string& unixPath);
+
+class TestServer {
+public:
+    // Starts the server and waits (bounded) until it tells its port. It
+    // stops by itself after `maxSeconds` should nobody shut it down.
+    explicit TestServer(int maxSeconds = 300);
+    TestServer(const TestServer&) = delete;
+    TestServer& operator=(const TestServer&) = delete;
+    ~TestServer();
+
+    bool Started() const noexcept { return m_port != 0; }
+    unsigned short Port() const noexcept { return m_port; }
+    // "http://127.0.0.1:<port>" + path.
+    std::wstring Url(const std::wstring& path) const;
+
+    // Adds or replaces the route `path`; `fields` is a JSON object of route
+    // fields such as {"status": 404} or {"size": 1300, "chunk": 100}.
+    bool AddRoute(const std::string& path, const std::string& fields);
+    // The request log, a JSON array as GET /__log returns it; empty on failure.
+    std::string Log();
+    bool Reset();
+    // Asks the server to end; the destructor does so too.
+    bool Shutdown();
+
+private:
+    // One control request; true when the server answered 200.
+    bool Control(const wchar_t* verb, const wchar_t* path, const std::string& body,
+                 std::string* response);
+
+    unsigned short m_port = 0;
+    std::wstring m_portFile; // as Windows sees it
+};
+
+} // namespace qmtest
