@@ -1,12 +1,39 @@
 #include "game/wnd_game.h"
 
+#include "common/log.h"
+#include "framework/app.h"
+#include "framework/event_map.h"
+#include "game/title_layout.h"
+#include "skin/button_faces.h"
+#include "skin/png_resource.h"
+#include "skin/premultiply_image.h"
+#include "web/popup_handlers.h"
+
+#include <exdispid.h>
+
 #include <string>
 
 namespace {
 // The names the game window observes, in the order it registers them.
 const char* const kObservedNames[] = {NT_CHECK_UPDATE, NT_START_UP,   NT_ENTER_GAME,
                                       NT_GET_GSNAME,   NT_GET_NEWMSG, NT_GAME_QUIT};
+
+constexpr UINT kGameBrowserId = 100;
+constexpr UINT kPopupBrowserId = 101;
+constexpr UINT kTrayIconId = 10;
+constexpr UINT kIconId = 128;
+constexpr DWORD kBrowserStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
+
+// The notification area says so when it starts again (after a crash of the
+// shell, for instance); the icon must then be added anew.
+UINT TaskbarCreatedMessage() noexcept
+{
+    static const UINT message = ::RegisterWindowMessageW(L"TaskbarCreated");
+    return message;
+}
 } // namespace
+
+CWndGame::CWndGame() noexcept : m_tray(sizeof(NOTIFYICONDATAW), kTrayIconId) {}
 
 CWndGame::~CWndGame()
 {
@@ -16,19 +43,116 @@ CWndGame::~CWndGame()
 
 LRESULT CWndGame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == TaskbarCreatedMessage() && message != 0) {
+        m_tray.Restore();
+        return 0;
+    }
     switch (message) {
     case WM_CREATE: return OnCreate(reinterpret_cast<CREATESTRUCTW*>(lParam));
+    case WM_SIZE: OnSize(static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam)); return 0;
+    case WM_CLOSE: OnClose(); return 0;
+    case WM_PAINT: OnPaint(); return 0;
+    case WM_GETMINMAXINFO: OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam)); return 0;
+    case WM_SYSCOMMAND: OnSysCommand(static_cast<UINT>(wParam)); return 0;
+    case WM_HOTKEY: ToggleVisible(); return 0;
+    case WM_TRAYNOTIFY: return OnTrayNotify(lParam);
+    case WM_DESTROY: OnDestroy(); return 0;
     }
     return CSkinFlatPanel::WindowProc(message, wParam, lParam);
+}
+
+const EventSinkEntry* CWndGame::GetEventSinkMap() const
+{
+    static const EventSinkEntry map[] = {
+        OnControlEvent<&CWndGame::OnGameNewWindow2>(kGameBrowserId, DISPID_NEWWINDOW2),
+        OnControlEvent<&CWndGame::OnPopupNavigate>(kPopupBrowserId, DISPID_BEFORENAVIGATE2),
+        EndOfEventSinkMap(),
+    };
+    return map;
 }
 
 int CWndGame::OnCreate(CREATESTRUCTW* create)
 {
     if (CSkinFlatPanel::OnCreate(create) == -1)
         return -1;
+    ::SetClassLongPtrW(m_hWnd, GCL_STYLE, CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS);
+    m_hIcon = ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(kIconId));
+    SetWindowText(L"Quillmoor");
     for (const char* name : kObservedNames)
         NotificationCenter::Instance().AddObserver(name, this);
+    m_nBorderLeft = m_nBorderTop = m_nBorderRight = m_nBorderBottom = 2;
+
+    CreateBrowsers();
+    CreateTitleButtons();
+    LoadTitlePictures();
+
+    m_tray.SetOwner(m_hWnd);
+    m_tray.SetCallbackMessage(WM_TRAYNOTIFY);
     return 0;
+}
+
+void CWndGame::CreateBrowsers()
+{
+    RECT client{};
+    GetClientRect(&client);
+    if (m_browserGame.Create(nullptr, kBrowserStyle, client, this, kGameBrowserId)) {
+        try {
+            m_browserGame.SetSilent(TRUE);
+            m_browserGame.SetRegisterAsBrowser(TRUE);
+        } catch (const CException&) {
+            // A browser that refuses a property still shows pages.
+        }
+    }
+    const RECT none{0, 0, 0, 0};
+    if (m_browserPopup.Create(nullptr, kBrowserStyle, none, this, kPopupBrowserId)) {
+        try {
+            m_browserPopup.SetSilent(TRUE);
+        } catch (const CException&) {
+        }
+    }
+}
+
+void CWndGame::CreateTitleButtons()
+{
+    const RECT empty{0, 0, 0, 0};
+    for (const TitleButtonSpec& spec : kTitleButtons) {
+        GTButton* button = TitleButton(spec.id);
+        button->Create(L"", WS_CHILD | WS_VISIBLE, empty, this, spec.id);
+        // Without its normal face a button stays 0x0: neither seen nor clicked.
+        SetButtonFaces(*button, spec.normalPng, spec.hoverPng);
+    }
+}
+
+void CWndGame::LoadTitlePictures()
+{
+    struct Picture {
+        CImage* image;
+        UINT id;
+    };
+    const Picture pictures[] = {
+        {&m_imgTitleLeft, 150}, {&m_imgTitleMid, 151}, {&m_imgTitleRight, 152}, {&m_imgLogo, 164}};
+    for (const Picture& p : pictures) {
+        LoadPngResource(p.image, p.id);
+        if (p.image->IsNull())
+            WriteLog(L"加载图片失败 ：%d", static_cast<int>(p.id));
+        PremultiplyAlpha(p.image);
+    }
+}
+
+GTButton* CWndGame::TitleButton(unsigned id) noexcept
+{
+    switch (id) {
+    case kBtnMinimize: return &m_btnMinimize;
+    case kBtnMaximize: return &m_btnMaximize;
+    case kBtnRestore: return &m_btnRestore;
+    case kBtnClose: return &m_btnClose;
+    case kBtnToTray: return &m_btnToTray;
+    case kBtnBossKey: return &m_btnBossKey;
+    case kBtnRefresh: return &m_btnRefresh;
+    case kBtnLink: return &m_btnLink;
+    case kBtnHome: return &m_btnHome;
+    default: return nullptr;
+    }
 }
 
 void CWndGame::OnNotify(INotification* notification)
@@ -41,7 +165,35 @@ void CWndGame::OnNotify(INotification* notification)
     } else if (name == NT_START_UP) {
         HideUpdateSplash();
         ShowLogin();
+    } else if (name == NT_ENTER_GAME) {
+        EnterGame(reinterpret_cast<const wchar_t*>(notification->Arg1()));
+    } else if (name == NT_GAME_QUIT) {
+        // Posted, not done: the exit box is still inside its handler.
+        PostMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
     }
+}
+
+bool CWndGame::IsSame(IObserver* other)
+{
+    return other == static_cast<IObserver*>(this);
+}
+
+void CWndGame::OnGameNewWindow2(IDispatch** ppDisp, BOOL* Cancel)
+{
+    OnNewWindow2(m_browserPopup, ppDisp, Cancel);
+}
+
+void CWndGame::OnPopupNavigate(IDispatch* pDisp, VARIANT* URL, VARIANT* Flags,
+                               VARIANT* TargetFrameName, VARIANT* PostData, VARIANT* Headers,
+                               BOOL* Cancel)
+{
+    OnPopupBeforeNavigate2(pDisp, URL, Flags, TargetFrameName, PostData, Headers, Cancel);
+}
+
+void CWndGame::OnDestroy()
+{
+    Default();
+    m_hIcon = nullptr; // a shared resource icon: nothing to release
 }
 
 void CWndGame::ShowUpdateSplash()
@@ -59,7 +211,7 @@ void CWndGame::ShowLogin()
     // The login window comes with its own window classes.
 }
 
-bool CWndGame::IsSame(IObserver* other)
+void CWndGame::HideLoginWindows()
 {
-    return other == static_cast<IObserver*>(this);
+    // The login window comes with its own window classes.
 }

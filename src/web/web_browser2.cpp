@@ -1,6 +1,9 @@
 #include "web/web_browser2.h"
 
 #include "framework/dispatch.h"
+#include "framework/handles.h"
+
+#include <ole2.h>
 
 namespace {
 // IWebBrowser2 members by DISPID.
@@ -59,4 +62,21 @@ IDispatch* CWebBrowser2::GetApplication() const
 void CWebBrowser2::Refresh()
 {
     InvokeHelper(kDispIdRefresh, DISPATCH_METHOD, VT_EMPTY, nullptr);
+}
+
+LRESULT CWebBrowser2::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_FORWARDMSG: return TranslateInPage(reinterpret_cast<MSG*>(lParam));
+    }
+    return CWnd::WindowProc(message, wParam, lParam);
+}
+
+BOOL CWebBrowser2::TranslateInPage(MSG* msg) const noexcept
+{
+    ComPtr<IUnknown> control(GetControlUnknown());
+    ComPtr<IOleInPlaceActiveObject> active;
+    if (!msg || !control || FAILED(control.query(IID_IOleInPlaceActiveObject, active)) || !active)
+        return FALSE;
+    return active->TranslateAccelerator(msg) == S_OK;
 }

@@ -9,6 +9,12 @@
 
 #include <string>
 
+// A message a container forwards to a hosted control for translation; its
+// lParam is the MSG.
+#ifndef WM_FORWARDMSG
+#define WM_FORWARDMSG 0x037F
+#endif
+
 class CWebBrowser2 : public CWnd {
 public:
     // Creates the control (CLSID_WebBrowser) as a child window, sited by the
@@ -27,4 +33,11 @@ public:
     // The control's Application object, with one reference for the caller.
     IDispatch* GetApplication() const;
     void Refresh();
+
+    // WM_FORWARDMSG: a queued keyboard or mouse message offered to the page
+    // first (its accelerators); non-zero when the page consumed it.
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    BOOL TranslateInPage(MSG* msg) const noexcept;
 };
