@@ -16,6 +16,7 @@
 #include "framework/ole_container.h"
 #include "framework/variant.h"
 #include "resource.h"
+#include "support/browser_log.h"
 #include "support/test_support.h"
 #include "web/custom_control_site.h"
 #include "web/custom_occ_manager.h"
@@ -131,50 +132,6 @@ private:
     std::thread m_thread;
     mutable std::mutex m_mutex;
     std::vector<std::string> m_requests;
-};
-
-// The file the harness's browser stub appends every address it is given to
-// (QM_BROWSER_LOG, a Unix path). Shared by every run in the Wine prefix, so
-// only the lines added since this object was made count.
-class BrowserLog {
-public:
-    BrowserLog()
-    {
-        char unixPath[MAX_PATH] = {};
-        const DWORD length = ::GetEnvironmentVariableA("QM_BROWSER_LOG", unixPath, MAX_PATH);
-        if (length > 0 && length < MAX_PATH && unixPath[0] == '/') {
-            m_path = std::string("Z:") + unixPath;
-            std::replace(m_path.begin(), m_path.end(), '/', '\\');
-        }
-        m_skip = AllLines().size();
-    }
-
-    bool Known() const { return !m_path.empty(); }
-    std::vector<std::string> Lines() const
-    {
-        std::vector<std::string> lines = AllLines();
-        lines.erase(lines.begin(),
-                    lines.begin() + static_cast<std::ptrdiff_t>(std::min(m_skip, lines.size())));
-        return lines;
-    }
-    bool Has(const std::string& line) const
-    {
-        const auto lines = Lines();
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
-    }
-
-private:
-    std::vector<std::string> AllLines() const
-    {
-        std::vector<std::string> lines;
-        std::ifstream in(m_path);
-        for (std::string line; std::getline(in, line);)
-            lines.push_back(line);
-        return lines;
-    }
-
-    std::string m_path;
-    std::size_t m_skip = 0;
 };
 
 std::string Narrow(const std::wstring& text)
@@ -515,7 +472,7 @@ TEST_F(BrowserHost, CancelInBeforeNavigate2PreventsTheRequest)
 
 TEST_F(BrowserHost, PopupBrowserCancelsAndOpensTheAddressInTheDefaultBrowser)
 {
-    BrowserLog browserLog;
+    qmtest::BrowserLog browserLog;
     ASSERT_TRUE(browserLog.Known()) << "QM_BROWSER_LOG names the browser stub's log";
     LocalHttpServer server;
     ASSERT_TRUE(server.Running());
@@ -539,7 +496,7 @@ TEST_F(BrowserHost, PopupBrowserCancelsAndOpensTheAddressInTheDefaultBrowser)
 
 TEST_F(BrowserHost, PopupHandlerOpensOnlyWebAddresses)
 {
-    BrowserLog browserLog;
+    qmtest::BrowserLog browserLog;
     ASSERT_TRUE(browserLog.Known()) << "QM_BROWSER_LOG names the browser stub's log";
     const wchar_t* const refused[] = {L"file:///etc/passwd", L"C:\\windows\\notepad.exe",
                                       L"javascript:alert(1)", L"about:blank", L""};

@@ -1,0 +1,407 @@
+// The game window under Wine with real windows: creation, layout, painting,
+// entering the game, the title-strip commands, the boss key, the tray icon
+// and the exit sequence.
+#include "app/notification.h"
+#include "app/tessel_app.h"
+#include "framework/app.h"
+#include "framework/occ.h"
+#include "game/title_layout.h"
+#include "game/wnd_game.h"
+#include "support/browser_log.h"
+#include "support/test_server.h"
+#include "support/test_support.h"
+#include "web/custom_occ_manager.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<DWORD> g_trayMessages;
+BOOL WINAPI RecordTray(DWORD message, PNOTIFYICONDATAW)
+{
+    g_trayMessages.push_back(message);
+    return TRUE;
+}
+
+RECT ChildRect(HWND parent, HWND child)
+{
+    RECT r{};
+    ::GetWindowRect(child, &r);
+    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+RECT WorkArea()
+{
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    ::GetMonitorInfoW(::MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &info);
+    return info.rcWork;
+}
+
+// Sends one notification the way posters do.
+void Post(const char* name, NotificationArg arg1 = 0)
+{
+    Notification n(name, arg1, 0, 0);
+    NotificationCenter::Instance().Post(&n);
+}
+
+class GameWindow : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        static CCustomOccManager manager; // every browser gets the launcher's site
+        AfxEnableControlContainer(&manager);
+    }
+
+    void SetUp() override
+    {
+        WNDCLASSW wc{};
+        wc.style = CS_SAVEBITS;
+        wc.lpfnWndProc = ::DefWindowProcW;
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.lpszClassName = kGameWndClassName;
+        ASSERT_TRUE(AfxRegisterClass(&wc));
+        game = new CWndGame;
+        app.m_pMainWnd = game;
+        const RECT initial{0, 100, 0, 200};
+        ASSERT_TRUE(game->CreateEx(WS_EX_APPWINDOW, kGameWndClassName, L"Quillmoor",
+                                   WS_OVERLAPPEDWINDOW, initial, nullptr, 0));
+        hwnd = game->m_hWnd;
+        game->m_tray.SetNotifyFunction(RecordTray);
+        g_trayMessages.clear();
+    }
+    void TearDown() override
+    {
+        if (::IsWindow(hwnd))
+            ::DestroyWindow(hwnd);
+        qmtest::PumpPending();
+        ::UnregisterHotKey(nullptr, 1);
+    }
+
+    void PlaceNormal(int width, int height)
+    {
+        ::ShowWindow(hwnd, SW_SHOWNORMAL);
+        ::SetWindowPos(hwnd, nullptr, 40, 30, width, height, SWP_NOZORDER);
+        qmtest::PumpPending();
+    }
+
+    RECT Rect() const
+    {
+        RECT r{};
+        ::GetWindowRect(hwnd, &r);
+        return r;
+    }
+
+    CWinApp app{L"test"};
+    CWndGame* game = nullptr;
+    HWND hwnd = nullptr;
+};
+
+TEST_F(GameWindow, CreationBuildsItsHiddenContent)
+{
+    EXPECT_FALSE(::IsWindowVisible(hwnd));
+    EXPECT_EQ(::GetClassLongPtrW(hwnd, GCL_STYLE),
+              static_cast<ULONG_PTR>(CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS));
+    EXPECT_EQ(game->GetWindowText(), L"Quillmoor");
+    EXPECT_NE(game->m_hIcon, nullptr);
+    EXPECT_EQ(game->m_nBorderLeft, 2);
+    EXPECT_EQ(game->m_nBorderBottom, 2);
+    EXPECT_EQ(game->GetStyle() & (WS_CAPTION | WS_THICKFRAME), 0u);
+
+    ASSERT_NE(game->m_browserGame.m_hWnd, nullptr);
+    ASSERT_NE(game->m_browserPopup.m_hWnd, nullptr);
+    EXPECT_EQ(::GetDlgCtrlID(game->m_browserGame.m_hWnd), 100);
+    EXPECT_EQ(::GetDlgCtrlID(game->m_browserPopup.m_hWnd), 101);
+    const RECT popup = ChildRect(hwnd, game->m_browserPopup.m_hWnd);
+    EXPECT_EQ(popup.right - popup.left, 0);
+
+    EXPECT_EQ(game->m_imgTitleLeft.GetWidth(), 322);
+    EXPECT_EQ(game->m_imgTitleMid.GetWidth(), 173);
+    EXPECT_EQ(game->m_imgTitleRight.GetWidth(), 260);
+    EXPECT_EQ(game->m_imgLogo.GetWidth(), 89);
+
+    struct Expect {
+        GTButton* button;
+        int id, width, height;
+    };
+    const Expect buttons[] = {
+        {&game->m_btnClose, 104, 23, 23},    {&game->m_btnMinimize, 105, 23, 23},
+        {&game->m_btnMaximize, 106, 23, 23}, {&game->m_btnRestore, 107, 23, 23},
+        {&game->m_btnToTray, 188, 23, 23},   {&game->m_btnRefresh, 190, 73, 18},
+        {&game->m_btnBossKey, 192, 80, 18},  {&game->m_btnHome, 194, 46, 18},
+        {&game->m_btnLink, 196, 46, 18},
+    };
+    for (const Expect& e : buttons) {
+        ASSERT_NE(e.button->m_hWnd, nullptr) << e.id;
+        EXPECT_EQ(::GetDlgCtrlID(e.button->m_hWnd), e.id);
+        const RECT r = ChildRect(hwnd, e.button->m_hWnd);
+        EXPECT_EQ(r.right - r.left, e.width) << e.id;
+        EXPECT_EQ(r.bottom - r.top, e.height) << e.id;
+    }
+    EXPECT_FALSE(game->m_tray.IsShown()) << "no icon before the game is entered";
+    EXPECT_EQ(game->m_tray.Data().hWnd, hwnd);
+    EXPECT_EQ(game->m_tray.Data().uCallbackMessage, static_cast<UINT>(WM_TRAYNOTIFY));
+}
+
+TEST_F(GameWindow, LayoutPlacesButtonsFromTheRightAndTheBrowserUnderTheStrip)
+{
+    PlaceNormal(1253, 768);
+    RECT client{};
+    ::GetClientRect(hwnd, &client);
+    ASSERT_EQ(client.right, 1253);
+    EXPECT_EQ(ChildRect(hwnd, game->m_btnHome.m_hWnd).left, 834);
+    EXPECT_EQ(ChildRect(hwnd, game->m_btnClose.m_hWnd).right, 1241);
+    EXPECT_EQ(ChildRect(hwnd, game->m_btnClose.m_hWnd).top, 3);
+    EXPECT_EQ(ChildRect(hwnd, game->m_btnMaximize.m_hWnd).left,
+              ChildRect(hwnd, game->m_btnRestore.m_hWnd).left);
+    const RECT browser = ChildRect(hwnd, game->m_browserGame.m_hWnd);
+    EXPECT_EQ(browser.left, 2);
+    EXPECT_EQ(browser.top, 29);
+    EXPECT_EQ(browser.right, 1251);
+    EXPECT_EQ(browser.bottom, 766);
+}
+
+TEST_F(GameWindow, SizeLimitsAndPaintingWithTheBorderColour)
+{
+    MINMAXINFO info{};
+    ::SendMessageW(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.ptMinTrackSize.x, std::min(::GetSystemMetrics(SM_CXMAXIMIZED), 1253));
+    EXPECT_EQ(info.ptMinTrackSize.y, std::min(::GetSystemMetrics(SM_CYMAXIMIZED), 768));
+
+    PlaceNormal(1253, 768);
+    ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    HDC dc = ::GetDC(hwnd);
+    const COLORREF border = ::GetPixel(dc, 0, 400);
+    const COLORREF rightBorder = ::GetPixel(dc, 1252, 400);
+    const COLORREF strip = ::GetPixel(dc, 600, 12);
+    ::ReleaseDC(hwnd, dc);
+    EXPECT_EQ(border, RGB(22, 78, 121));
+    EXPECT_EQ(rightBorder, RGB(22, 78, 121));
+    EXPECT_NE(strip, RGB(22, 78, 121)) << "the tiled middle piece covers the strip";
+}
+
+TEST_F(GameWindow, EnterGameWithoutAnAddressChangesNothing)
+{
+    Post(NT_ENTER_GAME, 0);
+    EXPECT_FALSE(::IsWindowVisible(hwnd));
+    EXPECT_TRUE(g_trayMessages.empty());
+}
+
+TEST_F(GameWindow, EnterGameShowsTheGamePageMaximisedWithIconAndBossKey)
+{
+    qmtest::TestServer server;
+    ASSERT_TRUE(server.Started());
+    const std::wstring url = server.Url(L"/login.php?user=moonwalker");
+    Post(NT_ENTER_GAME, reinterpret_cast<NotificationArg>(url.c_str()));
+
+    EXPECT_TRUE(::IsWindowVisible(hwnd));
+    EXPECT_TRUE(::IsZoomed(hwnd));
+    const RECT r = Rect();
+    const RECT work = WorkArea();
+    EXPECT_TRUE(::EqualRect(&r, &work));
+    EXPECT_FALSE(::IsWindowVisible(game->m_btnMaximize.m_hWnd));
+    EXPECT_TRUE(::IsWindowVisible(game->m_btnRestore.m_hWnd));
+    ASSERT_EQ(g_trayMessages.size(), 1u);
+    EXPECT_EQ(g_trayMessages[0], static_cast<DWORD>(NIM_ADD));
+    // F9 now belongs to the game window.
+    EXPECT_FALSE(::RegisterHotKey(nullptr, 1, 0, VK_F9));
+
+    const bool requested = qmtest::PumpUntil(
+        [&] { return server.Log().find("/login.php?user=moonwalker") != std::string::npos; },
+        10000);
+    EXPECT_TRUE(requested) << server.Log();
+}
+
+TEST_F(GameWindow, ASecondEntryWhileAPageIsShownIsIgnored)
+{
+    qmtest::TestServer server;
+    const std::wstring first = server.Url(L"/login.php?n=1");
+    Post(NT_ENTER_GAME, reinterpret_cast<NotificationArg>(first.c_str()));
+    ASSERT_TRUE(qmtest::PumpUntil(
+        [&] {
+            try {
+                return !game->m_browserGame.GetLocationURL().empty();
+            } catch (const CException&) {
+                return false;
+            }
+        },
+        10000));
+    ::ShowWindow(hwnd, SW_HIDE);
+    const std::wstring second = server.Url(L"/login.php?n=2");
+    Post(NT_ENTER_GAME, reinterpret_cast<NotificationArg>(second.c_str()));
+    qmtest::PumpUntil([] { return false; }, 500);
+    EXPECT_FALSE(::IsWindowVisible(hwnd)) << "not even the visibility changes";
+    EXPECT_EQ(server.Log().find("n=2"), std::string::npos);
+    EXPECT_EQ(g_trayMessages.size(), 1u);
+}
+
+TEST_F(GameWindow, RestoreCentresTheWindowAndSwapsTheButtonsBack)
+{
+    PlaceNormal(1253, 768);
+    ::SendMessageW(hwnd, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    ASSERT_TRUE(::IsZoomed(hwnd));
+    EXPECT_TRUE(::IsWindowVisible(game->m_btnRestore.m_hWnd));
+    ::SendMessageW(hwnd, WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_FALSE(::IsZoomed(hwnd));
+    EXPECT_TRUE(::IsWindowVisible(game->m_btnMaximize.m_hWnd));
+    EXPECT_FALSE(::IsWindowVisible(game->m_btnRestore.m_hWnd));
+    const RECT r = Rect();
+    const RECT work = WorkArea();
+    EXPECT_EQ((r.left + r.right) / 2, (work.left + work.right) / 2);
+    EXPECT_EQ((r.top + r.bottom) / 2, (work.top + work.bottom) / 2);
+}
+
+TEST_F(GameWindow, MaximiseAndRestoreButtonsPostTheirSystemCommands)
+{
+    PlaceNormal(1253, 768);
+    ::SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(106, BN_CLICKED), 0);
+    EXPECT_TRUE(qmtest::PumpUntil([&] { return ::IsZoomed(hwnd) != FALSE; }, 5000));
+    ::SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(107, BN_CLICKED), 0);
+    EXPECT_TRUE(qmtest::PumpUntil([&] { return !::IsZoomed(hwnd); }, 5000));
+    ::SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(105, BN_CLICKED), 0);
+    EXPECT_TRUE(qmtest::PumpUntil([&] { return ::IsIconic(hwnd) != FALSE; }, 5000));
+}
+
+TEST_F(GameWindow, BossKeyTrayAndHideButtonsToggleTheWindow)
+{
+    PlaceNormal(1253, 768);
+    ::SendMessageW(hwnd, WM_HOTKEY, 119, MAKELPARAM(0, VK_F9));
+    EXPECT_FALSE(::IsWindowVisible(hwnd));
+    ::SendMessageW(hwnd, WM_HOTKEY, 119, MAKELPARAM(0, VK_F9));
+    EXPECT_TRUE(::IsWindowVisible(hwnd));
+    EXPECT_TRUE(::IsZoomed(hwnd)) << "it always comes back maximised";
+    const RECT r = Rect();
+    const RECT work = WorkArea();
+    EXPECT_TRUE(::EqualRect(&r, &work));
+    EXPECT_TRUE(::IsWindowVisible(game->m_btnRestore.m_hWnd));
+    EXPECT_FALSE(::IsWindowVisible(game->m_btnMaximize.m_hWnd));
+
+    EXPECT_EQ(::SendMessageW(hwnd, WM_TRAYNOTIFY, 10, WM_LBUTTONDOWN), 1);
+    EXPECT_FALSE(::IsWindowVisible(hwnd));
+    EXPECT_EQ(::SendMessageW(hwnd, WM_TRAYNOTIFY, 10, WM_RBUTTONDOWN), 0);
+    EXPECT_EQ(::SendMessageW(hwnd, WM_TRAYNOTIFY, 10, WM_MOUSEMOVE), 0);
+    EXPECT_EQ(::SendMessageW(hwnd, WM_TRAYNOTIFY, 10, WM_LBUTTONDBLCLK), 0);
+    EXPECT_FALSE(::IsWindowVisible(hwnd));
+
+    ::SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(188, BN_CLICKED), 0);
+    EXPECT_TRUE(::IsWindowVisible(hwnd));
+    ::SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(192, BN_CLICKED), 0);
+    EXPECT_FALSE(::IsWindowVisible(hwnd));
+}
+
+TEST_F(GameWindow, RefreshWithoutAPageDoesNothingAndF5GoesOn)
+{
+    game->RefreshGame();
+    ::SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(190, BN_CLICKED), 0);
+    MSG f5{game->m_browserGame.m_hWnd, WM_KEYDOWN, VK_F5, 0, 0, {}};
+    EXPECT_FALSE(game->PreTranslateMessage(&f5)) << "the focus is not in the game window";
+    EXPECT_TRUE(::IsWindow(hwnd));
+}
+
+TEST_F(GameWindow, HomeButtonsOpenTheHomePageInTheSystemBrowser)
+{
+    qmtest::BrowserLog log;
+    ASSERT_TRUE(log.Known());
+    ::SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(194, BN_CLICKED), 0);
+    ::SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(196, BN_CLICKED), 0);
+    EXPECT_TRUE(qmtest::PumpUntil([&] { return log.Lines().size() >= 2; }, 15000));
+    const auto lines = log.Lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "http://127.0.0.1:18702/");
+    EXPECT_EQ(lines[1], "http://127.0.0.1:18702/");
+}
+
+TEST_F(GameWindow, CloseButtonShowsOneExitBoxCentredAgainAndAgain)
+{
+    PlaceNormal(1253, 768);
+    ::SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(104, BN_CLICKED), 0);
+    const HWND box = game->m_dlgMsgBox.m_hWnd;
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(::IsWindowVisible(box));
+    EXPECT_EQ(::GetWindow(box, GW_OWNER), hwnd);
+    ::ShowWindow(box, SW_HIDE);
+    ::SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(104, BN_CLICKED), 0);
+    EXPECT_EQ(game->m_dlgMsgBox.m_hWnd, box);
+    EXPECT_TRUE(::IsWindowVisible(box));
+    EXPECT_TRUE(::IsWindowVisible(hwnd)) << "the game goes on while the box asks";
+}
+
+TEST_F(GameWindow, ConfirmingTheExitBoxClosesTheGameAndEndsTheLoop)
+{
+    PlaceNormal(1253, 768);
+    ::SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(104, BN_CLICKED), 0);
+    const HWND box = game->m_dlgMsgBox.m_hWnd;
+    ::SendMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    EXPECT_FALSE(::IsWindowVisible(box)) << "the box hides before the game closes";
+    EXPECT_TRUE(::IsWindow(hwnd)) << "closing is posted, not done inside the box's handler";
+
+    MSG msg{};
+    bool quit = false;
+    const ULONGLONG deadline = ::GetTickCount64() + 5000;
+    while (!quit && ::GetTickCount64() < deadline) {
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                quit = true;
+                break;
+            }
+            ::DispatchMessageW(&msg);
+        }
+        ::Sleep(5);
+    }
+    EXPECT_TRUE(quit) << "the application's loop ends with its main window";
+    EXPECT_EQ(msg.wParam, 0u);
+    EXPECT_FALSE(::IsWindow(hwnd));
+    EXPECT_FALSE(::IsWindow(box));
+    // The deleted window left the bus.
+    Post(NT_GAME_QUIT);
+    EXPECT_EQ(NotificationCenter::Instance().EntryCount(NT_GAME_QUIT), 0u);
+}
+
+TEST_F(GameWindow, KeyboardCloseClosesAtOnceWithoutTheBox)
+{
+    PlaceNormal(1253, 768);
+    ::SendMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_FALSE(::IsWindow(hwnd));
+    Post(NT_START_UP);
+    EXPECT_EQ(NotificationCenter::Instance().EntryCount(NT_START_UP), 0u);
+}
+
+TEST_F(GameWindow, ClosingAfterEntryRemovesTheIconAndFreesF9)
+{
+    qmtest::TestServer server;
+    const std::wstring url = server.Url(L"/login.php");
+    Post(NT_ENTER_GAME, reinterpret_cast<NotificationArg>(url.c_str()));
+    ASSERT_FALSE(::RegisterHotKey(nullptr, 1, 0, VK_F9));
+    ::SendMessageW(hwnd, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(::IsWindow(hwnd));
+    ASSERT_EQ(g_trayMessages.size(), 2u);
+    EXPECT_EQ(g_trayMessages[1], static_cast<DWORD>(NIM_DELETE));
+    EXPECT_TRUE(::RegisterHotKey(nullptr, 1, 0, VK_F9)) << "F9 is free for other programs";
+}
+
+TEST_F(GameWindow, ARestartedNotificationAreaGetsTheIconAgain)
+{
+    qmtest::TestServer server;
+    const std::wstring url = server.Url(L"/login.php");
+    Post(NT_ENTER_GAME, reinterpret_cast<NotificationArg>(url.c_str()));
+    ASSERT_EQ(g_trayMessages.size(), 1u);
+    ::SendMessageW(hwnd, ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    ASSERT_EQ(g_trayMessages.size(), 2u);
+    EXPECT_EQ(g_trayMessages[1], static_cast<DWORD>(NIM_ADD));
+}
+
+TEST_F(GameWindow, ScreenshotOfTheEnteredGame)
+{
+    qmtest::TestServer server;
+    const std::wstring url = server.Url(L"/login.php");
+    Post(NT_ENTER_GAME, reinterpret_cast<NotificationArg>(url.c_str()));
+    ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    qmtest::PumpPending();
+    EXPECT_TRUE(qmtest::SaveScreenshot(L"game-window"));
+}
+
+} // namespace
