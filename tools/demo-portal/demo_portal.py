@@ -22,6 +22,7 @@ import posixpath
 import signal
 import sys
 import threading
+import time
 import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
@@ -135,6 +136,8 @@ class SiteHandler(BaseHTTPRequestHandler):
             self.send_body(404, page("Not found", "<h1>Not found</h1>"))
 
     def site_update(self, url):
+        if url.path.endswith(".html") and self.server.version_delay > 0:
+            time.sleep(self.server.version_delay)
         root = self.server.update_root
         rel = posixpath.normpath(urllib.parse.unquote(url.path)).lstrip("/")
         full = os.path.realpath(os.path.join(root or "/nonexistent", rel))
@@ -155,6 +158,9 @@ def main(argv):
     parser.add_argument("--ready-file", default=None)
     parser.add_argument("--max-seconds", type=float, default=0)
     parser.add_argument("--ports", default="18701,18702,18703,18704")
+    parser.add_argument("--version-delay", type=float, default=0,
+                        help="seconds the update site waits before answering the version "
+                             "page (lets a tour photograph the update splash)")
     args = parser.parse_args(argv)
 
     ports = [int(p) for p in args.ports.split(",")]
@@ -168,6 +174,7 @@ def main(argv):
         server.daemon_threads = True
         server.site, server.hosts, server.update_root = name, hosts, args.update_root
         server.log_file, server.log_lock = log_file, log_lock
+        server.version_delay = args.version_delay
         threading.Thread(target=server.serve_forever, daemon=True).start()
         servers.append(server)
 
