@@ -86,6 +86,7 @@ if build win64-configure cmake --preset win64 &&
         # attached: started by a test, they would hold ctest's pipe open.
         qm_wineserver -p
         qm_wine 120 cmd.exe /c exit </dev/null >/dev/null 2>&1
+        qm_wine 120 "$ROOT/build/win64/bin/wine_warmup.exe" </dev/null >/dev/null 2>&1
         echo "== win64 tests (Wine on $DISPLAY)"
         timeout -k 10 2400 ctest --preset win64 --timeout 300 2>&1 |
             tee "$log_dir/win64-ctest.log" | grep -vE '^ +[0-9]+/[0-9]+ Test +#[0-9]+: .* Passed' |
