@@ -2,7 +2,9 @@
 
 #include <climits>
 
-const char* const CLIENT_VERSION = "1.0.0.8";
+#define QM_CLIENT_VERSION "1.0.0.8"
+const char* const CLIENT_VERSION = QM_CLIENT_VERSION;
+const wchar_t* const CLIENT_VERSION_W = L"" QM_CLIENT_VERSION;
 
 namespace {
 constexpr char kVersionPagePath[] = "/clientkv3/portHatch/qlm_Orbo.html";
@@ -124,5 +126,5 @@ std::wstring NewExecutableUrl(const std::wstring& host, const std::string& versi
 
 std::wstring BackupPathFor(const std::wstring& exePath)
 {
-    return exePath + Widen(CLIENT_VERSION);
+    return exePath + CLIENT_VERSION_W;
 }

@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <string>
 
-// The launcher's own version.
+// The launcher's own version, narrow for the comparison with the version
+// page and UTF-16 for Windows texts and paths; both spell the same text.
 extern const char* const CLIENT_VERSION;
+extern const wchar_t* const CLIENT_VERSION_W;
 
 // Splits "a.b.c.d" into four numbers. Parts that are missing stay 0 ("1.2"
 // gives 1, 2, 0, 0); each part is read like atoi (leading white space

@@ -51,7 +51,7 @@ std::wstring WindowsPathOfUnixPath(const std::string& unixPath)
     return path;
 }
 
-TestServer::TestServer(int maxSeconds)
+TestServer::TestServer(int maxSeconds, unsigned short requestedPort)
 {
     static std::atomic<int> serial{0};
     const std::string portFile = std::string(QM_BINARY_DIR) + "/testserver-" +
@@ -64,8 +64,9 @@ TestServer::TestServer(int maxSeconds)
     // handle it returns cannot be waited on, so the server is stopped over
     // HTTP, with --max-seconds as the safety net.
     std::wstring commandLine = L"/usr/bin/python3 " + Widen(QM_SOURCE_DIR) +
-                               L"/tools/testserver/testserver.py --port 0 --port-file " +
-                               Widen(portFile) + L" --max-seconds " + std::to_wstring(maxSeconds);
+                               L"/tools/testserver/testserver.py --port " +
+                               std::to_wstring(requestedPort) + L" --port-file " + Widen(portFile) +
+                               L" --max-seconds " + std::to_wstring(maxSeconds);
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};

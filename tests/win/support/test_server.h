@@ -15,8 +15,9 @@ std::wstring WindowsPathOfUnixPath(const std::string& unixPath);
 class TestServer {
 public:
     // Starts the server and waits (bounded) until it tells its port. It
-    // stops by itself after `maxSeconds` should nobody shut it down.
-    explicit TestServer(int maxSeconds = 300);
+    // stops by itself after `maxSeconds` should nobody shut it down. Port 0
+    // picks a free port; a given port that is busy leaves it not started.
+    explicit TestServer(int maxSeconds = 300, unsigned short port = 0);
     TestServer(const TestServer&) = delete;
     TestServer& operator=(const TestServer&) = delete;
     ~TestServer();

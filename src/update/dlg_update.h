@@ -1,0 +1,66 @@
+// The update splash: a borderless per-pixel-alpha picture in the middle of
+// the screen while the launcher reads the update server's version page. When
+// the server publishes a newer version, the splash downloads the new
+// executable beside the running one, puts it in place, starts it and ends the
+// process. Otherwise, and whenever an update cannot go through, it posts
+// NT_START_UP and the login follows with the running version.
+#pragma once
+
+#include "download/dl_interfaces.h"
+#include "framework/dialog.h"
+#include "framework/image.h"
+
+#include <string>
+#include <utility>
+
+// Commands the splash posts to its own window.
+constexpr UINT ID_UPDATE_CHECK = 100;
+constexpr UINT ID_UPDATE_FINISHED = 101; // lParam: 1 when the download succeeded
+
+class CDlgUpdate : public CDialog, public IDLTaskSink {
+public:
+    CDlgUpdate();
+    ~CDlgUpdate() override = default;
+
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    BOOL OnInitDialog() override;
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+
+    // Download sink, called on the download worker thread. Only the end
+    // matters: it is handed to the UI thread as ID_UPDATE_FINISHED.
+    void OnTaskBegin(IDLTask* task) override;
+    void OnTaskProgress(IDLTask* task) override;
+    void OnTaskEnd(IDLTask* task) override;
+
+    // Reads the version page. A newer version starts its download and the
+    // splash waits for the end; anything else posts NT_START_UP.
+    void CheckVersion();
+    // After the download: swaps the files and starts the new executable,
+    // which ends this process. Returns only when that did not happen, with
+    // the running executable under its own name again and NT_START_UP posted.
+    void ReplaceAndRestart(bool succeeded);
+
+    // Replacements for tests, set before the window is created. By default
+    // the splash uses the process's download manager, the compiled-in update
+    // host and the running executable's path.
+    void UseDownloadManager(IDLMgr* manager) noexcept { m_pDLMgr = manager; }
+    void UseUpdateHost(std::wstring host) { m_strUpdateHost = std::move(host); }
+    void UseExecutablePath(std::wstring path) { m_strExePath = std::move(path); }
+
+    CImage m_image; // PNG 109 once the dialog is initialised
+
+protected:
+    void PreSubclassWindow() override;
+
+private:
+    void OnPaint();
+    bool StartDownload(const std::string& version);
+    void StopDownloads();
+    void SwapAndStart();
+    IDLMgr* DownloadManager();
+    std::wstring ExecutablePath() const;
+
+    IDLMgr* m_pDLMgr = nullptr; // null: the process's download manager
+    std::wstring m_strUpdateHost;
+    std::wstring m_strExePath; // empty: the running executable
+};

@@ -1,0 +1,125 @@
+#include "update/http_get_text.h"
+
+#include "common/log.h"
+#include "framework/inet.h"
+
+#include <cstring>
+#include <initializer_list>
+#include <string>
+
+namespace {
+constexpr DWORD kNoContentLength = 0xFFFFFFFF;
+
+// The parts of a URL that a connection and a request need.
+struct UrlParts {
+    std::wstring host;
+    INTERNET_PORT port = 0;
+    std::wstring object; // path and query
+    bool secure = false;
+};
+
+bool CrackUrl(const wchar_t* url, UrlParts& parts)
+{
+    URL_COMPONENTSW components{};
+    components.dwStructSize = sizeof components;
+    // Non-zero lengths with null pointers: the parts are pointed to in place.
+    components.dwHostNameLength = 1;
+    components.dwUrlPathLength = 1;
+    components.dwExtraInfoLength = 1;
+    if (!::InternetCrackUrlW(url, 0, 0, &components) || !components.lpszHostName ||
+        components.dwHostNameLength == 0)
+        return false;
+    if (components.nScheme != INTERNET_SCHEME_HTTP && components.nScheme != INTERNET_SCHEME_HTTPS)
+        return false;
+    parts.host.assign(components.lpszHostName, components.dwHostNameLength);
+    parts.port = components.nPort;
+    parts.secure = components.nScheme == INTERNET_SCHEME_HTTPS;
+    if (components.lpszUrlPath)
+        parts.object.assign(components.lpszUrlPath, components.dwUrlPathLength);
+    if (components.lpszExtraInfo)
+        parts.object.append(components.lpszExtraInfo, components.dwExtraInfoLength);
+    if (parts.object.empty())
+        parts.object = L"/";
+    return true;
+}
+
+// Wine takes these options only from a connection handle down (on the
+// session handle it ignores them, and InternetOpenUrlW then waits for ever on
+// a server that never answers), so they are set where both honour them.
+void SetTimeouts(HINTERNET connection, DWORD ms) noexcept
+{
+    for (const DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                               INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+        DWORD value = ms;
+        ::InternetSetOptionW(connection, option, &value, sizeof value);
+    }
+}
+
+DWORD QueryNumber(HINTERNET request, DWORD info, DWORD fallback) noexcept
+{
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (!::HttpQueryInfoW(request, info | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr))
+        return fallback;
+    return value;
+}
+
+// Reads the response body into `buffer` behind what is already there, up to
+// its last byte but one. False when a read fails, or when the body ends
+// before its announced length: a cut body is no version text.
+bool ReadBody(HINTERNET request, char (&buffer)[kHttpTextBufferSize])
+{
+    const DWORD expected = QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH, kNoContentLength);
+    DWORD filled = 0;
+    for (;;) {
+        const DWORD room = kHttpTextBufferSize - 1 - filled;
+        if (room == 0)
+            return true; // full: the rest of a longer body is not wanted
+        DWORD read = 0;
+        if (!::InternetReadFile(request, buffer + filled, room, &read))
+            return false;
+        if (read == 0)
+            break;
+        filled += read;
+    }
+    return expected == kNoContentLength || filled == expected;
+}
+} // namespace
+
+bool HttpGetText(const wchar_t* url, char (&buffer)[kHttpTextBufferSize], DWORD timeoutMs)
+{
+    if (!url) {
+        WriteLog(L"读取网址URL为空！");
+        return false;
+    }
+    std::memset(buffer, 0, sizeof buffer);
+
+    const UniqueInternetHandle session(
+        ::InternetOpenW(L"GetURLRet", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!session) {
+        WriteLog(L"读取网址失败！%s", url);
+        return false;
+    }
+
+    // From here on a failure leaves the buffer empty, which no version
+    // comparison accepts.
+    UrlParts parts;
+    if (!CrackUrl(url, parts))
+        return true;
+    const UniqueInternetHandle connection(::InternetConnectW(session.get(), parts.host.c_str(),
+                                                             parts.port, nullptr, nullptr,
+                                                             INTERNET_SERVICE_HTTP, 0, 0));
+    if (!connection)
+        return true;
+    SetTimeouts(connection.get(), timeoutMs);
+    const DWORD flags = INTERNET_FLAG_NO_CACHE_WRITE | (parts.secure ? INTERNET_FLAG_SECURE : 0);
+    const UniqueInternetHandle request(::HttpOpenRequestW(
+        connection.get(), L"GET", parts.object.c_str(), nullptr, nullptr, nullptr, flags, 0));
+    if (!request || !::HttpSendRequestW(request.get(), nullptr, 0, nullptr, 0))
+        return true;
+
+    const DWORD status = QueryNumber(request.get(), HTTP_QUERY_STATUS_CODE, 0);
+    if (status < 200 || status > 299 || !ReadBody(request.get(), buffer))
+        std::memset(buffer, 0, sizeof buffer);
+    return true;
+}

@@ -1,0 +1,19 @@
+// Reads a short text page over HTTP into a fixed buffer.
+#pragma once
+
+#include "framework/win32.h"
+
+constexpr int kHttpTextBufferSize = 1024;
+// Each of connecting, sending and receiving may take this long before the
+// read gives up, so a stalled server cannot hold the launcher's start.
+constexpr DWORD kHttpTextTimeoutMs = 8000;
+
+// Fills `buffer` with the body of `url`: at most 1023 bytes, always
+// terminated, the rest of a longer body dropped. Only a whole body of a
+// successful (2xx) response counts; an error page, a failed or timed-out
+// read or a body shorter than its Content-Length leaves the buffer empty.
+// True when the page was requested, even when nothing usable came back (the
+// empty buffer then says so); false only for a null URL or when no internet
+// session can be opened.
+bool HttpGetText(const wchar_t* url, char (&buffer)[kHttpTextBufferSize],
+                 DWORD timeoutMs = kHttpTextTimeoutMs);

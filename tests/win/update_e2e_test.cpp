@@ -1,0 +1,639 @@
+// The real launcher's update under Wine, end to end: a copy of Quillmoor.exe
+// in a fresh folder per test, the local test server on the compiled-in update
+// host serving the version page and the new executable, and what follows on
+// screen, on disk, in the server's request log and in the process list. The
+// new executable served is a stand-in (fake_new_launcher.exe) that leaves a
+// marker beside itself when it is started.
+#include "common/deploy_config.h"
+#include "framework/handles.h"
+#include "framework/image.h"
+#include "skin/png_resource.h"
+#include "support/test_server.h"
+#include "support/test_support.h"
+
+#include <winsock2.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kWaitMs = 20000;  // bound of every wait that should succeed
+constexpr int kSplashWidth = 411; // the splash picture's size
+constexpr int kSplashHeight = 184;
+constexpr DWORD kStartUpBoundMs = 30000; // a stalled server must not hold the start longer
+const char kVersionPage[] = "/clientkv3/portHatch/qlm_Orbo.html";
+const char kExecutablePath[] = "/clientkv3/portHatch/qlm_Orbo.exe";
+// No test needs its server longer; should a test fail to stop it, it stops by itself.
+constexpr int kServerSeconds = 60;
+const wchar_t kMarkerName[] = L"new-launcher-started.txt";
+const std::wstring kExeName = L"Quillmoor.exe";
+
+// ---- files -----------------------------------------------------------------
+
+bool ReadWholeFile(const std::wstring& path, std::string& content)
+{
+    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return false;
+    content.clear();
+    char buffer[65536];
+    DWORD read = 0;
+    while (::ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0)
+        content.append(buffer, read);
+    return true;
+}
+
+std::string Content(const std::wstring& path)
+{
+    std::string content;
+    return ReadWholeFile(path, content) ? content : "<missing>";
+}
+
+bool WriteWholeFile(const std::wstring& path, const std::string& content)
+{
+    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    return file &&
+           ::WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written,
+                       nullptr) &&
+           written == content.size();
+}
+
+bool Exists(const std::wstring& path)
+{
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Compares executables without printing their bytes on failure.
+::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected,
+                                     const char* what)
+{
+    if (actual == expected)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << what << ": " << actual.size() << " bytes, expected "
+                                         << expected.size() << " bytes of other content";
+}
+
+void RemoveTree(const std::wstring& dir)
+{
+    WIN32_FIND_DATAW found;
+    UniqueFindHandle search(::FindFirstFileW((dir + L"*").c_str(), &found));
+    if (search) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            const std::wstring path = dir + name;
+            ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path + L"\\");
+            else
+                ::DeleteFileW(path.c_str());
+        } while (::FindNextFileW(search.get(), &found));
+    }
+    search.reset();
+    ::RemoveDirectoryW(dir.c_str());
+}
+
+std::string Narrow(const std::wstring& text)
+{
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                           nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0)
+        ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(),
+                              size, nullptr, nullptr);
+    return bytes;
+}
+
+// ---- the update host --------------------------------------------------------
+
+// The port of the compiled-in update host, which must be this machine's
+// loopback address for the tests to serve it; 0 otherwise.
+unsigned short UpdatePort()
+{
+    const std::wstring host = QM_UPDATE_HOST;
+    const std::wstring local = L"127.0.0.1:";
+    if (host.compare(0, local.size(), local) != 0)
+        return 0;
+    const int port = std::atoi(Narrow(host.substr(local.size())).c_str());
+    return port > 0 && port < 65536 ? static_cast<unsigned short>(port) : 0;
+}
+
+// Whether something accepts connections on 127.0.0.1:port.
+bool SomethingListensOn(unsigned short port)
+{
+    WSADATA data;
+    if (::WSAStartup(MAKEWORD(2, 2), &data) != 0)
+        return false;
+    const SOCKET probe = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    bool connected = false;
+    if (probe != INVALID_SOCKET) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = ::htons(port);
+        address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+        connected =
+            ::connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        ::closesocket(probe);
+    }
+    ::WSACleanup();
+    return connected;
+}
+
+// ---- the launcher's windows ------------------------------------------------
+
+struct SplashSearch {
+    DWORD processId;
+    bool visibleOnly;
+    HWND found;
+};
+
+BOOL CALLBACK MatchSplash(HWND hwnd, LPARAM param)
+{
+    auto* search = reinterpret_cast<SplashSearch*>(param);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != search->processId || (search->visibleOnly && !::IsWindowVisible(hwnd)))
+        return TRUE;
+    RECT r{};
+    ::GetWindowRect(hwnd, &r);
+    if (r.right - r.left != kSplashWidth || r.bottom - r.top != kSplashHeight)
+        return TRUE;
+    search->found = hwnd;
+    return FALSE;
+}
+
+// The splash: the process's top-level window of the picture's size, when
+// `visibleOnly` only while it is on screen.
+HWND FindSplash(DWORD processId, bool visibleOnly = true)
+{
+    SplashSearch search{processId, visibleOnly, nullptr};
+    ::EnumWindows(MatchSplash, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+BOOL CALLBACK DescribeWindow(HWND hwnd, LPARAM param)
+{
+    auto* out = reinterpret_cast<std::pair<DWORD, std::string>*>(param);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != out->first)
+        return TRUE;
+    wchar_t cls[64] = {};
+    ::GetClassNameW(hwnd, cls, 64);
+    RECT r{};
+    ::GetWindowRect(hwnd, &r);
+    out->second += " [" + Narrow(cls) + " " + std::to_string(r.right - r.left) + "x" +
+                   std::to_string(r.bottom - r.top) +
+                   (::IsWindowVisible(hwnd) ? " shown" : " hidden") + "]";
+    return TRUE;
+}
+
+// The process's top-level windows, for a failure message.
+std::string DescribeWindows(DWORD processId)
+{
+    std::pair<DWORD, std::string> out{processId, ""};
+    ::EnumWindows(DescribeWindow, reinterpret_cast<LPARAM>(&out));
+    return out.second.empty() ? " none" : out.second;
+}
+
+// Whether opaque points of the splash picture show on screen as drawn: the
+// middle of the scroll and a point of its caption.
+::testing::AssertionResult PictureIsOnScreen(HWND splash)
+{
+    CImage picture;
+    if (!LoadPngResource(&picture, 109))
+        return ::testing::AssertionFailure() << "the picture is not in the test's resources";
+    RECT window{};
+    ::GetWindowRect(splash, &window);
+    const POINT points[] = {{205, 92}, {100, 60}, {300, 130}};
+    const HDC screen = ::GetDC(nullptr);
+    ::testing::AssertionResult result = ::testing::AssertionSuccess();
+    for (const POINT& p : points) {
+        const auto* px =
+            static_cast<const BYTE*>(picture.GetBits()) + p.y * picture.GetPitch() + p.x * 4;
+        const COLORREF drawn = RGB(px[2], px[1], px[0]);
+        const COLORREF shown = ::GetPixel(screen, window.left + p.x, window.top + p.y);
+        if (px[3] == 255 && shown != drawn) {
+            result = ::testing::AssertionFailure()
+                     << "at (" << p.x << ", " << p.y << ") the screen shows " << std::hex << shown
+                     << " instead of " << drawn;
+            break;
+        }
+    }
+    ::ReleaseDC(nullptr, screen);
+    return result;
+}
+
+// ---- the fixture ---------------------------------------------------------------
+
+class UpdateE2E : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_port = UpdatePort();
+        ASSERT_NE(m_port, 0) << "these tests serve the compiled-in update host, which must be "
+                                "127.0.0.1:<port>; it is "
+                             << Narrow(QM_UPDATE_HOST);
+        // A server of an earlier test may still be closing.
+        ASSERT_TRUE(qmtest::PumpUntil([&] { return !SomethingListensOn(m_port); }, 10000))
+            << "127.0.0.1:" << m_port
+            << " is busy: another server (the demo portal, an update server, an earlier test) "
+               "listens on the launcher's update port; stop it and run the tests again";
+
+        static int serial = 0;
+        wchar_t temp[MAX_PATH] = {};
+        ::GetTempPathW(MAX_PATH, temp);
+        m_dir = std::wstring(temp) + L"qm-update-e2e-" + std::to_wstring(::GetCurrentProcessId()) +
+                L"-" + std::to_wstring(::GetTickCount64()) + L"-" + std::to_wstring(++serial) +
+                L"\\";
+        ASSERT_TRUE(::CreateDirectoryW(m_dir.c_str(), nullptr)) << ::GetLastError();
+        m_exe = m_dir + kExeName;
+        m_temporary = m_exe + L".tmp";
+        m_backup = m_exe + L"1.0.0.8";
+        // A copy, so the build's own launcher is never renamed.
+        ASSERT_TRUE(::CopyFileW(qmtest::LauncherPath().c_str(), m_exe.c_str(), TRUE))
+            << ::GetLastError();
+        ASSERT_TRUE(ReadWholeFile(m_exe, m_original));
+        ASSERT_TRUE(ReadWholeFile(qmtest::ExeDirectory() + L"fake_new_launcher.exe", m_new))
+            << "fake_new_launcher.exe is built beside the tests";
+        ASSERT_NE(m_original, m_new);
+    }
+
+    void TearDown() override
+    {
+        m_launcher.Terminate();
+        if (m_server) {
+            m_server.reset();
+            qmtest::PumpUntil([&] { return !SomethingListensOn(m_port); }, 10000);
+        }
+        // The stand-in may still be finishing after writing its marker.
+        qmtest::PumpUntil(
+            [&] {
+                RemoveTree(m_dir);
+                return !Exists(m_dir);
+            },
+            5000);
+    }
+
+    void StartServer()
+    {
+        m_server = std::make_unique<qmtest::TestServer>(kServerSeconds, m_port);
+        ASSERT_TRUE(m_server->Started()) << "the test server could not take 127.0.0.1:" << m_port;
+    }
+    // The version page; a short pause before it answers keeps the splash on
+    // screen long enough to be seen.
+    // `body` goes into the route's JSON as it is, so JSON escapes work.
+    void ServeVersion(const std::string& body)
+    {
+        ServeVersionRoute(R"({"body": ")" + body + R"(", "stall_before_headers": 1})");
+    }
+    void ServeVersionRoute(const std::string& fields)
+    {
+        ASSERT_TRUE(m_server->AddRoute(kVersionPage, fields)) << fields;
+    }
+    // The new executable: the stand-in unless other route fields are given.
+    void ServeExecutable(const std::string& fields = "")
+    {
+        const std::string stand_in = std::string(QM_BINARY_DIR) + "/bin/fake_new_launcher.exe";
+        ASSERT_TRUE(m_server->AddRoute(
+            kExecutablePath, fields.empty() ? R"({"body_file": ")" + stand_in + R"("})" : fields));
+    }
+
+    void Launch()
+    {
+        ASSERT_TRUE(m_launcher.Start(m_exe, m_dir)) << ::GetLastError();
+        m_launched = ::GetTickCount64();
+    }
+    // Waits for the splash to be on screen.
+    HWND WaitForSplash()
+    {
+        HWND splash = nullptr;
+        ULONGLONG last = ::GetTickCount64();
+        m_polls = 0;
+        m_maxGap = 0;
+        m_firstMade = 0;
+        qmtest::PumpUntil(
+            [&] {
+                const ULONGLONG now = ::GetTickCount64();
+                if (now - last > m_maxGap)
+                    m_maxGap = now - last;
+                last = now;
+                ++m_polls;
+                if (!m_firstMade && FindSplash(m_launcher.Id(), false))
+                    m_firstMade = now - m_launched;
+                splash = FindSplash(m_launcher.Id());
+                return splash != nullptr || !m_launcher.IsRunning();
+            },
+            kWaitMs);
+        m_seenAfter = ::GetTickCount64() - m_launched;
+        return splash;
+    }
+    // Waits for the splash to give way to the login: hidden, its process running.
+    bool WaitForSplashToGiveWay(HWND splash, DWORD timeoutMs = kWaitMs)
+    {
+        return qmtest::PumpUntil([&] { return !::IsWindowVisible(splash); }, timeoutMs) &&
+               ::IsWindow(splash) && m_launcher.IsRunning();
+    }
+
+    std::string Log() { return m_server ? m_server->Log() : std::string(); }
+    bool Asked(const std::string& pathAndQuery)
+    {
+        return Log().find("\"path\": \"" + pathAndQuery + "\"") != std::string::npos;
+    }
+    bool AskedForTheExecutable() { return Log().find(kExecutablePath) != std::string::npos; }
+
+    // The start went on with the running version: nothing downloaded or renamed.
+    void ExpectNoUpdate()
+    {
+        EXPECT_TRUE(m_launcher.IsRunning());
+        EXPECT_TRUE(SameBytes(Content(m_exe), m_original, "the executable"));
+        EXPECT_FALSE(Exists(m_backup));
+        EXPECT_FALSE(Exists(m_temporary));
+        EXPECT_FALSE(Exists(m_dir + kMarkerName));
+        if (m_server) {
+            EXPECT_NE(Log().find(std::string("\"path\": \"") + kVersionPage + "?"),
+                      std::string::npos)
+                << "the version page was read: " << Log();
+            EXPECT_FALSE(AskedForTheExecutable()) << Log();
+        }
+    }
+    // Shows the page, sees the splash come and go, and checks that nothing changed.
+    void ExpectPageStartsTheLoginWithoutUpdate(const std::string& versionRoute)
+    {
+        StartServer();
+        ServeVersionRoute(versionRoute);
+        ServeExecutable();
+        Launch();
+        if (HasFatalFailure())
+            return;
+        const HWND splash = WaitForSplash();
+        ASSERT_NE(splash, nullptr)
+            << "no splash appeared; the launcher's windows:" << DescribeWindows(m_launcher.Id())
+            << "; running " << m_launcher.IsRunning() << "; polls " << m_polls << ", longest gap "
+            << m_maxGap << " ms, made after " << m_firstMade << " ms; log " << Log();
+        ASSERT_TRUE(WaitForSplashToGiveWay(splash)) << "the splash stayed, or the launcher ended";
+        ExpectNoUpdate();
+    }
+    // The old launcher ended with code 0 after starting the new file under
+    // its own name, and the old one is kept under `backup`.
+    void ExpectUpdated(const std::string& versionQuery, const std::wstring& backup)
+    {
+        DWORD code = 12345;
+        ASSERT_TRUE(m_launcher.WaitExit(kWaitMs, &code)) << "the old launcher did not end";
+        EXPECT_EQ(code, 0u);
+        const std::wstring marker = m_dir + kMarkerName;
+        ASSERT_TRUE(qmtest::PumpUntil([&] { return Exists(marker); }, kWaitMs))
+            << "the new executable was not started";
+        EXPECT_EQ(Content(marker), Narrow(m_exe)) << "started under the executable's own name";
+        EXPECT_TRUE(SameBytes(Content(m_exe), m_new, "the executable"));
+        EXPECT_TRUE(SameBytes(Content(backup), m_original, "the backup"));
+        EXPECT_FALSE(Exists(m_temporary));
+        EXPECT_TRUE(Asked(std::string(kExecutablePath) + "?version=" + versionQuery)) << Log();
+    }
+    // Runs one update from a version page to its end.
+    void UpdateFrom(const std::string& body, const std::string& versionQuery)
+    {
+        StartServer();
+        ServeVersion(body);
+        ServeExecutable();
+        Launch();
+        if (HasFatalFailure())
+            return;
+        EXPECT_NE(WaitForSplash(), nullptr) << "no splash appeared";
+        ExpectUpdated(versionQuery, m_backup);
+    }
+    // The one backup under X + a number of one to four digits.
+    std::wstring RandomBackup()
+    {
+        std::vector<std::wstring> found;
+        WIN32_FIND_DATAW data;
+        UniqueFindHandle search(::FindFirstFileW((m_exe + L"*").c_str(), &data));
+        if (search) {
+            do {
+                const std::wstring suffix = std::wstring(data.cFileName).substr(kExeName.size());
+                if (!suffix.empty() && suffix.size() <= 4 &&
+                    suffix.find_first_not_of(L"0123456789") == std::wstring::npos)
+                    found.push_back(m_dir + data.cFileName);
+            } while (::FindNextFileW(search.get(), &data));
+        }
+        return found.size() == 1 ? found[0] : std::wstring();
+    }
+
+    unsigned short m_port = 0;
+    int m_polls = 0;
+    ULONGLONG m_maxGap = 0;
+    ULONGLONG m_firstMade = 0;
+    ULONGLONG m_seenAfter = 0;
+    std::unique_ptr<qmtest::TestServer> m_server;
+    qmtest::ChildProcess m_launcher;
+    ULONGLONG m_launched = 0;
+    std::wstring m_dir;
+    std::wstring m_exe;
+    std::wstring m_temporary;
+    std::wstring m_backup;
+    std::string m_original;
+    std::string m_new;
+};
+
+// ---- versions that start the login -----------------------------------------
+
+TEST_F(UpdateE2E, SameVersionStartsTheLogin)
+{
+    ExpectPageStartsTheLoginWithoutUpdate(R"({"body": "1.0.0.8", "stall_before_headers": 1})");
+}
+
+TEST_F(UpdateE2E, SameVersionWithALineEndStartsTheLogin)
+{
+    ExpectPageStartsTheLoginWithoutUpdate(R"({"body": "1.0.0.8\r\n", "stall_before_headers": 1})");
+}
+
+TEST_F(UpdateE2E, OlderVersionStartsTheLogin)
+{
+    ExpectPageStartsTheLoginWithoutUpdate(R"({"body": "1.0.0.7", "stall_before_headers": 1})");
+}
+
+TEST_F(UpdateE2E, VersionStartingWithZeroStartsTheLogin)
+{
+    ExpectPageStartsTheLoginWithoutUpdate(R"({"body": "0.9.0.0", "stall_before_headers": 1})");
+}
+
+TEST_F(UpdateE2E, EmptyPageStartsTheLogin)
+{
+    ExpectPageStartsTheLoginWithoutUpdate(R"({"body": "", "stall_before_headers": 1})");
+}
+
+TEST_F(UpdateE2E, HtmlErrorPageStartsTheLogin)
+{
+    ExpectPageStartsTheLoginWithoutUpdate(
+        R"({"status": 404, "body": "<html><body><h1>404 Not Found</h1></body></html>",
+            "headers": {"Content-Type": "text/html"}, "stall_before_headers": 1})");
+}
+
+TEST_F(UpdateE2E, ErrorPageStartingWithADigitStartsTheLogin)
+{
+    ExpectPageStartsTheLoginWithoutUpdate(
+        R"({"status": 503, "body": "503 Service Unavailable", "stall_before_headers": 1})");
+}
+
+TEST_F(UpdateE2E, PageStartingWithWhiteSpaceStartsTheLogin)
+{
+    ExpectPageStartsTheLoginWithoutUpdate(R"({"body": " 1.0.0.9", "stall_before_headers": 1})");
+}
+
+TEST_F(UpdateE2E, UnreachableServerStartsTheLogin)
+{
+    Launch();
+    // A refused connection ends the check within milliseconds, too fast to
+    // catch the splash on screen: what shows is that it was made, at the
+    // picture's size, and then hidden while the launcher went on.
+    HWND splash = nullptr;
+    ASSERT_TRUE(qmtest::PumpUntil(
+        [&] {
+            splash = FindSplash(m_launcher.Id(), false);
+            return (splash && !::IsWindowVisible(splash)) || !m_launcher.IsRunning();
+        },
+        kWaitMs));
+    ASSERT_NE(splash, nullptr) << "no splash was made";
+    ASSERT_TRUE(WaitForSplashToGiveWay(splash));
+    ExpectNoUpdate();
+}
+
+TEST_F(UpdateE2E, StalledServerStartsTheLoginWithinThirtySeconds)
+{
+    StartServer();
+    ServeVersionRoute(R"({"stall_before_headers": -1})");
+    ServeExecutable();
+    Launch();
+    const HWND splash = WaitForSplash();
+    ASSERT_NE(splash, nullptr) << "no splash appeared";
+    // While the launcher waits, its picture is on screen, not just its outline.
+    EXPECT_TRUE(PictureIsOnScreen(splash));
+    EXPECT_TRUE(qmtest::SaveScreenshot(L"update-splash"));
+    ASSERT_TRUE(WaitForSplashToGiveWay(splash, kStartUpBoundMs));
+    const ULONGLONG elapsed = ::GetTickCount64() - m_launched;
+    std::cout << "[ measured ] from launch to the login: " << elapsed << " ms\n";
+    EXPECT_LT(elapsed, kStartUpBoundMs);
+    EXPECT_GE(elapsed, 6000u) << "the launcher gave up before its time-out";
+    ExpectNoUpdate();
+}
+
+// ---- newer versions ------------------------------------------------------------
+
+TEST_F(UpdateE2E, NewerVersionWithALineEndReplacesAndRestarts)
+{
+    UpdateFrom(R"(1.0.0.9\n)", "1.0.0.9"); // JSON: the page ends with a line feed
+}
+
+TEST_F(UpdateE2E, ThreePartVersionIsNewerAndReplacesAndRestarts)
+{
+    UpdateFrom("1.0.1", "1.0.1");
+}
+
+TEST_F(UpdateE2E, PartsCompareAsNumbersAndReplaceAndRestart)
+{
+    UpdateFrom("1.0.0.256", "1.0.0.256");
+}
+
+TEST_F(UpdateE2E, AnEarlierBackupOfTheSameNameIsReplaced)
+{
+    ASSERT_TRUE(WriteWholeFile(m_backup, "the backup of an earlier update"));
+    UpdateFrom("1.0.0.9", "1.0.0.9");
+}
+
+TEST_F(UpdateE2E, AReadOnlyBackupOfTheSameNameGivesWayToARandomName)
+{
+    ASSERT_TRUE(WriteWholeFile(m_backup, "read-only backup"));
+    ASSERT_TRUE(::SetFileAttributesW(m_backup.c_str(), FILE_ATTRIBUTE_READONLY));
+    StartServer();
+    ServeVersion("1.0.0.9");
+    ServeExecutable();
+    Launch();
+    DWORD code = 1;
+    ASSERT_TRUE(m_launcher.WaitExit(kWaitMs, &code));
+    const std::wstring backup = RandomBackup();
+    ASSERT_FALSE(backup.empty()) << "no backup named Quillmoor.exe<0..9999>";
+    ExpectUpdated("1.0.0.9", backup);
+    EXPECT_EQ(Content(m_backup), "read-only backup");
+}
+
+TEST_F(UpdateE2E, AFolderOfTheBackupNameGivesWayToARandomName)
+{
+    ASSERT_TRUE(::CreateDirectoryW(m_backup.c_str(), nullptr));
+    StartServer();
+    ServeVersion("1.0.0.9");
+    ServeExecutable();
+    Launch();
+    DWORD code = 1;
+    ASSERT_TRUE(m_launcher.WaitExit(kWaitMs, &code));
+    const std::wstring backup = RandomBackup();
+    ASSERT_FALSE(backup.empty()) << "no backup named Quillmoor.exe<0..9999>";
+    ExpectUpdated("1.0.0.9", backup);
+    EXPECT_NE(::GetFileAttributesW(m_backup.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
+}
+
+// ---- updates that cannot go through ---------------------------------------------
+
+TEST_F(UpdateE2E, MissingExecutableRenamesNothingAndTheOldLauncherRunsOn)
+{
+    StartServer();
+    ServeVersion("1.0.0.9");
+    ServeExecutable(R"({"status": 404, "body": "not here"})");
+    Launch();
+    const HWND splash = WaitForSplash();
+    ASSERT_NE(splash, nullptr);
+    ASSERT_TRUE(WaitForSplashToGiveWay(splash));
+    EXPECT_TRUE(Asked(std::string(kExecutablePath) + "?version=1.0.0.9")) << Log();
+    EXPECT_TRUE(m_launcher.IsRunning());
+    EXPECT_TRUE(SameBytes(Content(m_exe), m_original, "the executable"));
+    EXPECT_FALSE(Exists(m_backup));
+    EXPECT_FALSE(Exists(m_temporary));
+}
+
+TEST_F(UpdateE2E, DownloadCutMidwayRenamesNothingAndTheOldLauncherRunsOn)
+{
+    StartServer();
+    ServeVersion("1.0.0.9");
+    const std::string stand_in = std::string(QM_BINARY_DIR) + "/bin/fake_new_launcher.exe";
+    ServeExecutable(R"({"body_file": ")" + stand_in + R"(", "drop_after": 4000})");
+    Launch();
+    const HWND splash = WaitForSplash();
+    ASSERT_NE(splash, nullptr);
+    ASSERT_TRUE(WaitForSplashToGiveWay(splash));
+    EXPECT_TRUE(AskedForTheExecutable()) << Log();
+    EXPECT_TRUE(m_launcher.IsRunning());
+    EXPECT_TRUE(SameBytes(Content(m_exe), m_original, "the executable"));
+    EXPECT_FALSE(Exists(m_backup));
+    EXPECT_FALSE(Exists(m_temporary)) << "a cut download never takes the temporary name";
+}
+
+TEST_F(UpdateE2E, NewExecutableThatCannotStartIsPutBackAndTheOldLauncherRunsOn)
+{
+    StartServer();
+    ServeVersion("1.0.0.9");
+    const std::string junk = "MZ but no program follows: these bytes cannot be started.";
+    ServeExecutable(R"({"body": ")" + junk + R"("})");
+    Launch();
+    const HWND splash = WaitForSplash();
+    ASSERT_NE(splash, nullptr);
+    ASSERT_TRUE(WaitForSplashToGiveWay(splash));
+    EXPECT_TRUE(AskedForTheExecutable()) << Log();
+    EXPECT_TRUE(m_launcher.IsRunning());
+    EXPECT_TRUE(SameBytes(Content(m_exe), m_original, "the executable"))
+        << "the old launcher is back under its name";
+    EXPECT_EQ(Content(m_temporary), junk) << "the new file is back under the temporary name";
+    EXPECT_FALSE(Exists(m_backup));
+    EXPECT_FALSE(Exists(m_dir + kMarkerName));
+}
+
+} // namespace

@@ -1,0 +1,830 @@
+// The update splash in-process under Wine: the version page read against the
+// local test server, what the splash asks of the download manager (a fake
+// here, so failures can be provoked), the sink, and the file swap with every
+// way it can fail. The real exe's update is in update_e2e_test.cpp.
+#include "app/notification.h"
+#include "app/tessel_app.h"
+#include "common/log.h"
+#include "download/thread_exception.h"
+#include "framework/app.h"
+#include "framework/file.h"
+#include "game/wnd_game.h"
+#include "resource.h"
+#include "skin/png_resource.h"
+#include "support/test_server.h"
+#include "support/test_support.h"
+#include "update/dlg_update.h"
+#include "update/exe_swap.h"
+#include "update/http_get_text.h"
+#include "update/version_text.h"
+#include "update/wide_to_narrow.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kWaitMs = 10000;        // bound of every wait that should succeed
+constexpr DWORD kShortTimeoutMs = 1500; // HttpGetText's time-out in these tests
+const char kVersionPage[] = "/clientkv3/portHatch/qlm_Orbo.html";
+
+// ---- files -----------------------------------------------------------------
+
+bool ReadWholeFile(const std::wstring& path, std::string& content)
+{
+    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return false;
+    content.clear();
+    char buffer[4096];
+    DWORD read = 0;
+    while (::ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0)
+        content.append(buffer, read);
+    return true;
+}
+
+// The file's content, or "<missing>" when there is no such file.
+std::string Content(const std::wstring& path)
+{
+    std::string content;
+    return ReadWholeFile(path, content) ? content : "<missing>";
+}
+
+void WriteWholeFile(const std::wstring& path, const std::string& content)
+{
+    CFile file;
+    ASSERT_TRUE(file.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite));
+    file.Write(content.data(), static_cast<UINT>(content.size()));
+    file.Close();
+}
+
+bool Exists(const std::wstring& path)
+{
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void RemoveTree(const std::wstring& dir)
+{
+    WIN32_FIND_DATAW found;
+    UniqueFindHandle search(::FindFirstFileW((dir + L"*").c_str(), &found));
+    if (search) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            const std::wstring path = dir + name;
+            ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path + L"\\");
+            else
+                ::DeleteFileW(path.c_str());
+        } while (::FindNextFileW(search.get(), &found));
+    }
+    search.reset();
+    ::RemoveDirectoryW(dir.c_str());
+}
+
+// A fresh folder under the temporary folder, with a trailing backslash.
+std::wstring MakeTempFolder(const wchar_t* prefix)
+{
+    static int serial = 0;
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    // Wine reuses process ids from run to run: the time keeps names apart.
+    const std::wstring dir =
+        std::wstring(temp) + prefix + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+        std::to_wstring(::GetTickCount64()) + L"-" + std::to_wstring(++serial) + L"\\";
+    return ::CreateDirectoryW(dir.c_str(), nullptr) ? dir : std::wstring();
+}
+
+std::wstring Widen(const std::string& ascii)
+{
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
+std::string Utf8(const std::wstring& text)
+{
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                           nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0)
+        ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(),
+                              size, nullptr, nullptr);
+    return bytes;
+}
+
+// ---- the notification bus and the download manager --------------------------
+
+// Counts NT_START_UP posts.
+class StartUpWitness final : public IObserver {
+public:
+    int calls = 0;
+    void OnNotify(INotification*) override { ++calls; }
+    bool IsSame(IObserver* other) override { return other == this; }
+};
+
+// A worker-thread exception whose report is counted instead of shown in a
+// modal box.
+class ObservedThreadException : public CThreadException {
+public:
+    ObservedThreadException(int* reports, UINT* type)
+        : CThreadException(nullptr, L"Thread is already started!", THREAD_ALREADY_STARTED),
+          m_reports(reports), m_type(type)
+    {
+    }
+    int ReportError(UINT type, UINT) const override
+    {
+        ++*m_reports;
+        *m_type = type;
+        return IDOK;
+    }
+
+private:
+    int* m_reports;
+    UINT* m_type;
+};
+
+class FakeTask final : public IDLTask {
+public:
+    explicit FakeTask(int status) : m_status(status) {}
+    const wchar_t* GetUrl() const override { return L""; }
+    int GetStatus() const override { return m_status; }
+    int GetTotalSize() const override { return 0; }
+    int GetReceivedSize() const override { return 0; }
+    const wchar_t* GetSaveDir() const override { return L""; }
+    int GetUserData() const override { return -1; }
+
+private:
+    int m_status;
+};
+
+// Records what the splash asks of the manager; can raise or refuse on demand.
+class FakeManager final : public IDLMgr {
+public:
+    enum class Fault { None, StartRaises, AddTaskRaises, AddTaskRefuses, StopRaises };
+
+    Fault fault = Fault::None;
+    std::vector<std::string> calls;
+    std::vector<DLTaskDesc> tasks;
+    int reports = 0;
+    UINT reportType = 0;
+
+    bool Init(std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t) override { return true; }
+    IDLTask* AddTask(const DLTaskDesc* desc) override
+    {
+        calls.push_back("AddTask");
+        if (fault == Fault::AddTaskRaises)
+            throw ObservedThreadException(&reports, &reportType);
+        if (fault == Fault::AddTaskRefuses)
+            return nullptr;
+        tasks.push_back(*desc);
+        return &m_task;
+    }
+    int GetTaskCount() override { return 0; }
+    int GetRemoteFileSize(const wchar_t*) override { return -1; }
+    void Start() override
+    {
+        calls.push_back("Start");
+        if (fault == Fault::StartRaises)
+            throw ObservedThreadException(&reports, &reportType);
+    }
+    void Stop() override
+    {
+        calls.push_back("Stop");
+        if (fault == Fault::StopRaises)
+            throw ObservedThreadException(&reports, &reportType);
+    }
+    void Release() override {}
+
+    std::string Calls() const
+    {
+        std::string all;
+        for (const std::string& call : calls)
+            all += (all.empty() ? "" : " ") + call;
+        return all;
+    }
+
+private:
+    FakeTask m_task{DLS_QUEUED};
+};
+
+// ---- WideToNarrow -------------------------------------------------------------
+
+TEST(WideToNarrow, ConvertsWithTheTerminatorIntoTheBuffer)
+{
+    char buffer[16];
+    std::memset(buffer, 'x', sizeof buffer);
+    EXPECT_EQ(WideToNarrow(buffer, CLIENT_VERSION_W, sizeof buffer, CP_THREAD_ACP), buffer);
+    EXPECT_STREQ(buffer, CLIENT_VERSION) << "the wide and narrow versions spell the same text";
+}
+
+TEST(WideToNarrow, NullArgumentsAndTextsThatDoNotFitGiveNull)
+{
+    char buffer[4];
+    std::memset(buffer, 'x', sizeof buffer);
+    EXPECT_EQ(WideToNarrow(nullptr, L"1", 4, CP_ACP), nullptr);
+    EXPECT_EQ(WideToNarrow(buffer, nullptr, 4, CP_ACP), nullptr);
+    EXPECT_EQ(WideToNarrow(buffer, L"1", 0, CP_ACP), nullptr);
+    EXPECT_EQ(buffer[0], 'x') << "a buffer of no size is not written";
+    EXPECT_EQ(WideToNarrow(buffer, L"1.0.0.8", sizeof buffer, CP_ACP), nullptr);
+    EXPECT_EQ(buffer[0], '\0') << "nothing half-converted is left behind";
+}
+
+// ---- HttpGetText ------------------------------------------------------------
+
+class HttpText : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { s_server = new qmtest::TestServer(); }
+    static void TearDownTestSuite()
+    {
+        delete s_server;
+        s_server = nullptr;
+    }
+    void SetUp() override
+    {
+        ASSERT_TRUE(s_server->Started()) << "the test server did not start";
+        ASSERT_TRUE(s_server->Reset());
+    }
+    void Route(const std::string& path, const std::string& fields)
+    {
+        ASSERT_TRUE(s_server->AddRoute(path, fields)) << path << " " << fields;
+    }
+    std::wstring Url(const std::string& path) { return s_server->Url(Widen(path)); }
+    std::string Log() { return s_server->Log(); }
+
+    char m_buffer[kHttpTextBufferSize];
+    static qmtest::TestServer* s_server;
+};
+qmtest::TestServer* HttpText::s_server = nullptr;
+
+// 1500 letters: more than one read of 1023 bytes.
+std::string LongBody()
+{
+    std::string body;
+    for (int i = 0; i < 1500; ++i)
+        body.push_back(static_cast<char>('A' + i % 26));
+    return body;
+}
+
+TEST_F(HttpText, ReadsTheBodyAsTheLauncherAsksForIt)
+{
+    Route("/v.html", R"({"body": "1.0.0.9\n"})");
+    ASSERT_TRUE(HttpGetText(Url("/v.html?123").c_str(), m_buffer));
+    EXPECT_STREQ(m_buffer, "1.0.0.9\n");
+    const std::string log = Log();
+    EXPECT_NE(log.find("\"path\": \"/v.html?123\""), std::string::npos) << log;
+    EXPECT_NE(log.find("\"User-Agent\": \"GetURLRet\""), std::string::npos) << log;
+}
+
+TEST_F(HttpText, NullUrlIsRefused)
+{
+    EXPECT_FALSE(HttpGetText(nullptr, m_buffer));
+}
+
+TEST_F(HttpText, ABodyLongerThanOneReadKeepsItsStartAndItsTerminator)
+{
+    const std::string body = LongBody();
+    Route("/long", R"({"body": ")" + body + R"("})");
+    std::memset(m_buffer, 'x', sizeof m_buffer);
+    ASSERT_TRUE(HttpGetText(Url("/long").c_str(), m_buffer));
+    EXPECT_EQ(std::string(m_buffer, kHttpTextBufferSize - 1), body.substr(0, 1023))
+        << "a second read must not overwrite the start";
+    EXPECT_EQ(m_buffer[kHttpTextBufferSize - 1], '\0');
+}
+
+TEST_F(HttpText, ASlowBodyInSmallPiecesIsAccumulated)
+{
+    // Written three bytes at a time with pauses, without a Content-Length:
+    // the body ends when the server closes the connection.
+    Route("/slow",
+          R"({"body": "1.0.0.9\r\n", "chunk": 3, "delay": 0.05, "content_length": false})");
+    ASSERT_TRUE(HttpGetText(Url("/slow").c_str(), m_buffer));
+    EXPECT_STREQ(m_buffer, "1.0.0.9\r\n");
+
+    const std::string body = LongBody();
+    Route("/slow-long",
+          R"({"body": ")" + body + R"(", "chunk": 100, "delay": 0.01, "content_length": false})");
+    ASSERT_TRUE(HttpGetText(Url("/slow-long").c_str(), m_buffer));
+    EXPECT_EQ(std::string(m_buffer), body.substr(0, 1023));
+}
+
+TEST_F(HttpText, AChunkedBodyIsAccumulatedAcrossItsChunks)
+{
+    // HTTP chunked transfer coding, the chunks sent apart from each other.
+    Route("/chunked", R"({"body": "3\r\n1.0\r\n4\r\n.0.9\r\n0\r\n\r\n", "content_length": false,
+                          "headers": {"Transfer-Encoding": "chunked"}, "chunk": 8, "delay": 0.1})");
+    ASSERT_TRUE(HttpGetText(Url("/chunked").c_str(), m_buffer));
+    EXPECT_STREQ(m_buffer, "1.0.0.9");
+}
+
+TEST_F(HttpText, AnErrorPageIsNoText)
+{
+    Route("/busy", R"({"status": 503, "body": "503 Service Unavailable"})");
+    Route("/gone", R"({"status": 404, "body": "<html><body>Not found</body></html>"})");
+    ASSERT_TRUE(HttpGetText(Url("/busy").c_str(), m_buffer));
+    EXPECT_STREQ(m_buffer, "") << "an error page that starts with a digit is no version";
+    ASSERT_TRUE(HttpGetText(Url("/gone").c_str(), m_buffer));
+    EXPECT_STREQ(m_buffer, "");
+}
+
+TEST_F(HttpText, ABodyCutShortOfItsLengthIsNoText)
+{
+    Route("/cut", R"({"body": "1.0.10.0", "drop_after": 5})");
+    ASSERT_TRUE(HttpGetText(Url("/cut").c_str(), m_buffer));
+    EXPECT_STREQ(m_buffer, "") << "\"1.0.1\" of \"1.0.10.0\" would name another version";
+}
+
+TEST_F(HttpText, AServerThatNeverAnswersIsGivenUpAfterTheTimeOut)
+{
+    Route("/stall", R"({"stall_before_headers": -1})");
+    const ULONGLONG start = ::GetTickCount64();
+    ASSERT_TRUE(HttpGetText(Url("/stall").c_str(), m_buffer, kShortTimeoutMs));
+    const ULONGLONG elapsed = ::GetTickCount64() - start;
+    EXPECT_STREQ(m_buffer, "");
+    EXPECT_GE(elapsed, kShortTimeoutMs - 200) << "ended before the time-out";
+    EXPECT_LE(elapsed, kShortTimeoutMs + 3000) << "the time-out was not applied";
+    EXPECT_NE(Log().find("/stall"), std::string::npos) << "the request reached the server";
+}
+
+TEST_F(HttpText, ABodyThatStallsMidwayIsGivenUpAndDropped)
+{
+    Route("/stuck", R"({"body": "1.0.0.9", "stall_after": 3})");
+    const ULONGLONG start = ::GetTickCount64();
+    ASSERT_TRUE(HttpGetText(Url("/stuck").c_str(), m_buffer, kShortTimeoutMs));
+    EXPECT_LE(::GetTickCount64() - start, kShortTimeoutMs + 3000ULL);
+    EXPECT_STREQ(m_buffer, "") << "the piece that came is no version";
+}
+
+TEST_F(HttpText, AnUnreachableServerLeavesTheBufferEmpty)
+{
+    // Nothing listens on port 1 of the loopback address: the connection is refused.
+    std::memset(m_buffer, 'x', sizeof m_buffer);
+    const ULONGLONG start = ::GetTickCount64();
+    EXPECT_TRUE(HttpGetText(L"http://127.0.0.1:1/clientkv3/portHatch/qlm_Orbo.html?1", m_buffer,
+                            kShortTimeoutMs));
+    EXPECT_STREQ(m_buffer, "");
+    EXPECT_LT(::GetTickCount64() - start, static_cast<ULONGLONG>(kShortTimeoutMs))
+        << "a refused connection needs no time-out";
+}
+
+// ---- CDlgUpdate ------------------------------------------------------------
+
+class UpdateSplash : public HttpText {
+protected:
+    void SetUp() override
+    {
+        HttpText::SetUp();
+        m_dir = MakeTempFolder(L"qm-update-");
+        ASSERT_FALSE(m_dir.empty());
+        m_exe = m_dir + L"run.exe";
+        m_temporary = m_exe + L".tmp";
+        m_backup = m_exe + L"1.0.0.8";
+        m_logFile = m_dir + L"update.log";
+        wcsncpy(g_szLogFile, m_logFile.c_str(), std::size(g_szLogFile) - 1);
+        NotificationCenter::Instance().AddObserver(NT_START_UP, &m_startUp);
+
+        m_dlg.UseDownloadManager(&m_manager);
+        m_dlg.UseUpdateHost(L"127.0.0.1:" + std::to_wstring(s_server->Port()));
+        m_dlg.UseExecutablePath(m_exe);
+    }
+    void TearDown() override
+    {
+        NotificationCenter::Instance().RemoveObserver(NT_START_UP, &m_startUp);
+        if (m_dlg.m_hWnd)
+            m_dlg.DestroyWindow();
+        g_szLogFile[0] = L'\0';
+        RemoveTree(m_dir);
+    }
+
+    // Serves `body` as the version page and runs the check from the splash's
+    // own message, as the launcher does; true once it is over.
+    bool CheckWithPage(const std::string& routeFields)
+    {
+        if (!s_server->AddRoute(kVersionPage, routeFields))
+            return false;
+        if (!m_dlg.m_hWnd && !m_dlg.Create(IDD_UPDATE_LOGIN, nullptr))
+            return false;
+        return qmtest::PumpUntil([&] { return m_startUp.calls > 0 || !m_manager.calls.empty(); },
+                                 kWaitMs);
+    }
+
+    std::string TheLog() { return Content(m_logFile); }
+
+    CWinApp m_app{L"test"};
+    CDlgUpdate m_dlg;
+    FakeManager m_manager;
+    StartUpWitness m_startUp;
+    std::wstring m_dir;
+    std::wstring m_exe;
+    std::wstring m_temporary;
+    std::wstring m_backup;
+    std::wstring m_logFile;
+};
+
+TEST_F(UpdateSplash, ShowsItsPictureAtItsSizeWithoutAFrameAsALayeredWindow)
+{
+    ASSERT_TRUE(s_server->AddRoute(kVersionPage, R"({"body": "1.0.0.8"})"));
+    ASSERT_TRUE(m_dlg.Create(IDD_UPDATE_LOGIN, nullptr));
+    ASSERT_FALSE(m_dlg.m_image.IsNull());
+    EXPECT_EQ(m_dlg.m_image.GetWidth(), 411);
+    EXPECT_EQ(m_dlg.m_image.GetHeight(), 184);
+    RECT window{};
+    m_dlg.GetWindowRect(&window);
+    EXPECT_EQ(window.right - window.left, 411);
+    EXPECT_EQ(window.bottom - window.top, 184);
+    EXPECT_EQ(m_dlg.GetStyle() &
+                  (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | DS_MODALFRAME),
+              0u);
+    EXPECT_EQ(m_dlg.GetExStyle() & (WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE), 0u);
+    EXPECT_NE(m_dlg.GetExStyle() & WS_EX_LAYERED, 0u);
+    EXPECT_EQ(::GetParent(m_dlg.m_hWnd), nullptr);
+
+    // The picture is shown as stored (its colours are premultiplied in the
+    // file already): the splash does not premultiply them a second time.
+    CImage stored;
+    ASSERT_TRUE(LoadPngResource(&stored, 109));
+    const auto* shown = static_cast<const BYTE*>(m_dlg.m_image.GetBits());
+    const auto* file = static_cast<const BYTE*>(stored.GetBits());
+    int softColoured = 0;
+    for (int i = 0; i < 411 * 184; ++i) {
+        const BYTE* px = file + i * 4;
+        softColoured += px[3] > 0 && px[3] < 255 && (px[0] | px[1] | px[2]) != 0;
+    }
+    ASSERT_GT(softColoured, 0) << "the check needs soft edges that premultiplying would change";
+    EXPECT_EQ(std::memcmp(shown, file, 411 * 184 * 4), 0);
+
+    // An opaque pixel of the picture shows on screen as it is stored.
+    m_dlg.ShowWindow(SW_SHOW);
+    qmtest::PumpPending();
+    const BYTE* centre = file + (92 * 411 + 205) * 4;
+    ASSERT_EQ(centre[3], 255) << "the sample point is opaque in the picture";
+    const HDC screen = ::GetDC(nullptr);
+    const COLORREF onScreen = ::GetPixel(screen, window.left + 205, window.top + 92);
+    ::ReleaseDC(nullptr, screen);
+    EXPECT_EQ(onScreen, RGB(centre[2], centre[1], centre[0]));
+}
+
+TEST_F(UpdateSplash, TheCheckRunsFromItsOwnMessageAndAsksForTheVersionPage)
+{
+    ASSERT_TRUE(s_server->AddRoute(kVersionPage, R"({"body": "1.0.0.8"})"));
+    ASSERT_TRUE(m_dlg.Create(IDD_UPDATE_LOGIN, nullptr));
+    EXPECT_EQ(m_startUp.calls, 0) << "nothing is read while the splash is being created";
+    const long long minutes = static_cast<long long>(std::time(nullptr)) / 60;
+    ASSERT_TRUE(qmtest::PumpUntil([&] { return m_startUp.calls > 0; }, kWaitMs));
+    EXPECT_EQ(m_startUp.calls, 1);
+    EXPECT_EQ(m_manager.Calls(), "") << "the same version downloads nothing";
+
+    const std::string log = Log();
+    const std::string asked = std::string(kVersionPage) + "?";
+    const size_t at = log.find(asked);
+    ASSERT_NE(at, std::string::npos) << log;
+    const long long query = std::atoll(log.c_str() + at + asked.size());
+    EXPECT_GE(query, minutes - 1);
+    EXPECT_LE(query, minutes + 2);
+}
+
+TEST_F(UpdateSplash, ANewerVersionQueuesItsDownloadBesideTheExecutable)
+{
+    ASSERT_TRUE(CheckWithPage(R"({"body": "1.0.0.9\r\n"})"));
+    EXPECT_EQ(m_manager.Calls(), "Start AddTask");
+    EXPECT_EQ(m_startUp.calls, 0) << "the splash waits for the download";
+    ASSERT_EQ(m_manager.tasks.size(), 1u);
+    const DLTaskDesc& task = m_manager.tasks[0];
+    EXPECT_EQ(std::wstring(task.szUrl), L"http://127.0.0.1:" + std::to_wstring(s_server->Port()) +
+                                            L"/clientkv3/portHatch/qlm_Orbo.exe?version=1.0.0.9")
+        << "the line end is not sent back";
+    EXPECT_EQ(std::wstring(task.szSaveDir), m_dir);
+    EXPECT_EQ(std::wstring(task.szFileName), L"run.exe.tmp");
+    EXPECT_TRUE(task.bOverwrite);
+    EXPECT_EQ(task.nUserData, -1);
+    EXPECT_EQ(task.pSink, static_cast<IDLTaskSink*>(&m_dlg));
+}
+
+TEST_F(UpdateSplash, AVersionTextOfMoreThanAHundredCharactersIsSentWhole)
+{
+    // 1.0.0.000...0009: 9 as its last part, so newer than 1.0.0.8.
+    const std::string version = "1.0.0." + std::string(150, '0') + "9";
+    ASSERT_TRUE(CheckWithPage(R"({"body": ")" + version + R"(\n"})"));
+    ASSERT_EQ(m_manager.tasks.size(), 1u);
+    const std::wstring url(m_manager.tasks[0].szUrl);
+    const std::wstring expected = L"?version=" + Widen(version);
+    ASSERT_GE(url.size(), expected.size());
+    EXPECT_EQ(url.substr(url.size() - expected.size()), expected)
+        << "neither cut at 100 characters nor followed by anything";
+}
+
+TEST_F(UpdateSplash, AVersionTextTooLongForTheDownloadAddressStartsTheLogin)
+{
+    const std::string version = "1.0.0." + std::string(1000, '9');
+    ASSERT_TRUE(CheckWithPage(R"({"body": ")" + version + R"("})"));
+    EXPECT_EQ(m_startUp.calls, 1);
+    EXPECT_EQ(m_manager.Calls(), "") << "no address was cut short";
+    EXPECT_NE(TheLog().find(Utf8(L"添加任务失败！")), std::string::npos);
+}
+
+TEST_F(UpdateSplash, PagesThatNameNoNewerVersionStartTheLogin)
+{
+    const char* const pages[] = {
+        R"({"body": "1.0.0.8"})",
+        R"({"body": "1.0.0.8\r\n"})",
+        R"({"body": "1.0.0.7"})",
+        R"({"body": "0.9.0.0"})",
+        R"({"body": ""})",
+        R"({"body": " 1.0.0.9"})",
+        R"({"body": "<!DOCTYPE html><html><body>1.0.0.9</body></html>"})",
+        R"({"status": 404, "body": "<html><body>Not found</body></html>"})",
+        R"({"status": 503, "body": "503 Service Unavailable"})",
+    };
+    ASSERT_TRUE(s_server->AddRoute(kVersionPage, pages[0]));
+    ASSERT_TRUE(m_dlg.Create(IDD_UPDATE_LOGIN, nullptr));
+    ASSERT_TRUE(qmtest::PumpUntil([&] { return m_startUp.calls > 0; }, kWaitMs));
+    for (const char* page : pages) {
+        m_startUp.calls = 0;
+        ASSERT_TRUE(s_server->AddRoute(kVersionPage, page));
+        m_dlg.CheckVersion();
+        EXPECT_EQ(m_startUp.calls, 1) << page;
+    }
+    EXPECT_EQ(m_manager.Calls(), "");
+}
+
+TEST_F(UpdateSplash, AnExceptionFromStartIsReportedAndTheLoginFollows)
+{
+    m_manager.fault = FakeManager::Fault::StartRaises;
+    ASSERT_TRUE(CheckWithPage(R"({"body": "1.0.0.9"})"));
+    ASSERT_TRUE(qmtest::PumpUntil([&] { return m_startUp.calls > 0; }, kWaitMs));
+    EXPECT_EQ(m_manager.reports, 1);
+    EXPECT_EQ(m_manager.reportType, static_cast<UINT>(MB_ICONEXCLAMATION));
+    EXPECT_EQ(m_startUp.calls, 1);
+    EXPECT_EQ(m_manager.Calls(), "Start Stop") << "no task is queued on a failed start";
+}
+
+TEST_F(UpdateSplash, AnExceptionFromAddTaskIsReportedAndTheLoginFollows)
+{
+    m_manager.fault = FakeManager::Fault::AddTaskRaises;
+    ASSERT_TRUE(CheckWithPage(R"({"body": "1.0.0.9"})"));
+    ASSERT_TRUE(qmtest::PumpUntil([&] { return m_startUp.calls > 0; }, kWaitMs));
+    EXPECT_EQ(m_manager.reports, 1);
+    EXPECT_EQ(m_startUp.calls, 1);
+    EXPECT_EQ(m_manager.Calls(), "Start AddTask Stop") << "the idle worker is stopped";
+}
+
+TEST_F(UpdateSplash, ARefusedTaskLetsTheLoginFollow)
+{
+    m_manager.fault = FakeManager::Fault::AddTaskRefuses;
+    ASSERT_TRUE(CheckWithPage(R"({"body": "1.0.0.9"})"));
+    ASSERT_TRUE(qmtest::PumpUntil([&] { return m_startUp.calls > 0; }, kWaitMs));
+    EXPECT_EQ(m_startUp.calls, 1) << "no end would ever be reported for a refused task";
+    EXPECT_EQ(m_manager.reports, 0);
+    EXPECT_EQ(m_manager.Calls(), "Start AddTask Stop");
+}
+
+TEST_F(UpdateSplash, TheSinkHandsTheEndToTheSplashWindow)
+{
+    ASSERT_TRUE(CheckWithPage(R"({"body": "1.0.0.8"})"));
+    const HWND splash = m_dlg.m_hWnd;
+    const DWORD uiThread = ::GetCurrentThreadId();
+
+    FakeTask done(DLS_DONE);
+    FakeTask failed(DLS_FAILED);
+    IDLTask* const tasks[] = {&done, &failed, nullptr};
+    const LPARAM expected[] = {1, 0, 0};
+    for (int i = 0; i < 3; ++i) {
+        DWORD sinkThread = 0;
+        std::thread worker([&] {
+            sinkThread = ::GetCurrentThreadId();
+            m_dlg.OnTaskBegin(tasks[i]);
+            m_dlg.OnTaskProgress(tasks[i]);
+            m_dlg.OnTaskEnd(tasks[i]);
+        });
+        worker.join();
+        EXPECT_NE(sinkThread, uiThread);
+        MSG msg{};
+        ASSERT_TRUE(::PeekMessageW(&msg, splash, WM_COMMAND, WM_COMMAND, PM_REMOVE)) << i;
+        EXPECT_EQ(msg.wParam, MAKEWPARAM(ID_UPDATE_FINISHED, 0));
+        EXPECT_EQ(msg.lParam, expected[i]) << i;
+        EXPECT_FALSE(::PeekMessageW(&msg, splash, WM_COMMAND, WM_COMMAND, PM_REMOVE))
+            << "one message per end, none for begin and progress";
+    }
+}
+
+TEST_F(UpdateSplash, AFailedDownloadStopsTheManagerRenamesNothingAndStartsTheLogin)
+{
+    ASSERT_TRUE(CheckWithPage(R"({"body": "1.0.0.8"})"));
+    m_startUp.calls = 0;
+    WriteWholeFile(m_exe, "old");
+    WriteWholeFile(m_temporary, "new");
+    m_dlg.PostMessage(WM_COMMAND, MAKEWPARAM(ID_UPDATE_FINISHED, 0), 0);
+    ASSERT_TRUE(qmtest::PumpUntil([&] { return m_startUp.calls > 0; }, kWaitMs));
+    EXPECT_EQ(m_manager.Calls(), "Stop");
+    EXPECT_EQ(Content(m_exe), "old");
+    EXPECT_EQ(Content(m_temporary), "new");
+    EXPECT_FALSE(Exists(m_backup));
+}
+
+TEST_F(UpdateSplash, ARenameThatFailsAfterTheFirstPutsTheExecutableBack)
+{
+    WriteWholeFile(m_exe, "old");
+    WriteWholeFile(m_temporary, "new");
+    {
+        // Held open without sharing its deletion: the download cannot be renamed.
+        UniqueHandle lock(::CreateFileW(m_temporary.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(lock);
+        m_dlg.ReplaceAndRestart(true);
+    }
+    EXPECT_EQ(m_startUp.calls, 1);
+    EXPECT_EQ(m_manager.Calls(), "Stop");
+    EXPECT_EQ(Content(m_exe), "old") << "the executable's name holds the old launcher again";
+    EXPECT_EQ(Content(m_temporary), "new");
+    EXPECT_FALSE(Exists(m_backup));
+    EXPECT_NE(TheLog().find(Utf8(L"重命名和启动新进程遭遇Exception[Error Code = 32]！")),
+              std::string::npos)
+        << TheLog();
+}
+
+TEST_F(UpdateSplash, AMissingDownloadPutsTheExecutableBack)
+{
+    WriteWholeFile(m_exe, "old");
+    m_dlg.ReplaceAndRestart(true);
+    EXPECT_EQ(m_startUp.calls, 1);
+    EXPECT_EQ(Content(m_exe), "old");
+    EXPECT_FALSE(Exists(m_backup));
+    EXPECT_FALSE(Exists(m_temporary));
+    EXPECT_NE(TheLog().find(Utf8(L"重命名和启动新进程遭遇Exception[Error Code = 2]！")),
+              std::string::npos)
+        << TheLog();
+}
+
+TEST_F(UpdateSplash, ANewExecutableThatCannotStartIsPutBackUnderTheTemporaryName)
+{
+    WriteWholeFile(m_exe, "old");
+    WriteWholeFile(m_temporary, "this is not a program");
+    m_dlg.ReplaceAndRestart(true);
+    EXPECT_EQ(m_startUp.calls, 1);
+    EXPECT_EQ(Content(m_exe), "old");
+    EXPECT_EQ(Content(m_temporary), "this is not a program");
+    EXPECT_FALSE(Exists(m_backup));
+    EXPECT_NE(TheLog().find(Utf8(L"启动新进程失败[Error Code = 193]！" + m_exe)), std::string::npos)
+        << TheLog();
+}
+
+TEST_F(UpdateSplash, AnEarlierBackupOfTheSameNameIsDeletedFirst)
+{
+    WriteWholeFile(m_exe, "old");
+    WriteWholeFile(m_temporary, "not a program");
+    WriteWholeFile(m_backup, "backup of an earlier update");
+    m_dlg.ReplaceAndRestart(true);
+    EXPECT_EQ(Content(m_exe), "old");
+    EXPECT_FALSE(Exists(m_backup)) << "deleted, then used and given back";
+    EXPECT_EQ(TheLog().find(Utf8(L"删除同名文件失败")), std::string::npos);
+}
+
+TEST_F(UpdateSplash, ABackupThatCannotBeDeletedGivesWayToARandomName)
+{
+    WriteWholeFile(m_exe, "old");
+    WriteWholeFile(m_temporary, "not a program");
+    WriteWholeFile(m_backup, "read-only backup");
+    ASSERT_TRUE(::SetFileAttributesW(m_backup.c_str(), FILE_ATTRIBUTE_READONLY));
+    m_dlg.ReplaceAndRestart(true);
+    EXPECT_EQ(Content(m_exe), "old");
+    EXPECT_EQ(Content(m_backup), "read-only backup");
+    EXPECT_NE(TheLog().find(Utf8(L"删除同名文件失败:" + m_backup + L"，将使用随机名字。")),
+              std::string::npos)
+        << TheLog();
+    EXPECT_NE(TheLog().find(Utf8(L"启动新进程失败[Error Code = 193]！")), std::string::npos)
+        << "the swap went on under the random name and was put back";
+}
+
+TEST_F(UpdateSplash, AStopThatRaisesIsReportedAndTheLoginFollows)
+{
+    m_manager.fault = FakeManager::Fault::StopRaises;
+    WriteWholeFile(m_exe, "old");
+    m_dlg.ReplaceAndRestart(false);
+    EXPECT_EQ(m_manager.reports, 1);
+    EXPECT_EQ(m_startUp.calls, 1);
+    EXPECT_EQ(Content(m_exe), "old");
+}
+
+// ---- in the game window ----------------------------------------------------
+
+TEST(UpdateSplashOfTheGameWindow, ShownCentredAtStartAndHiddenWhenTheLoginStarts)
+{
+    qmtest::TestServer server;
+    ASSERT_TRUE(server.Started());
+    ASSERT_TRUE(server.AddRoute(kVersionPage, R"({"body": "1.0.0.8"})"));
+    FakeManager manager;
+    StartUpWitness startUp;
+
+    CTesselApp app;
+    ASSERT_TRUE(app.InitInstance()); // posts NT_CHECK_UPDATE
+    auto* const game = dynamic_cast<CWndGame*>(app.m_pMainWnd);
+    ASSERT_NE(game, nullptr);
+    CDlgUpdate& splash = game->m_dlgUpdate;
+    ASSERT_NE(splash.m_hWnd, nullptr) << "created by NT_CHECK_UPDATE";
+    // The check has not run yet: it waits for the message loop.
+    splash.UseUpdateHost(L"127.0.0.1:" + std::to_wstring(server.Port()));
+    splash.UseDownloadManager(&manager);
+
+    EXPECT_TRUE(splash.IsWindowVisible());
+    EXPECT_EQ(::GetWindow(splash.m_hWnd, GW_OWNER), nullptr) << "made without a parent";
+    RECT window{};
+    splash.GetWindowRect(&window);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    ::GetMonitorInfoW(::MonitorFromWindow(splash.m_hWnd, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    EXPECT_LE(std::abs((window.left + window.right) - (monitor.rcWork.left + monitor.rcWork.right)),
+              2);
+    EXPECT_LE(std::abs((window.top + window.bottom) - (monitor.rcWork.top + monitor.rcWork.bottom)),
+              2);
+
+    NotificationCenter::Instance().AddObserver(NT_START_UP, &startUp);
+    const bool over = qmtest::PumpUntil([&] { return startUp.calls > 0; }, kWaitMs);
+    NotificationCenter::Instance().RemoveObserver(NT_START_UP, &startUp);
+    ASSERT_TRUE(over);
+    EXPECT_EQ(manager.Calls(), "");
+    EXPECT_TRUE(::IsWindow(splash.m_hWnd)) << "hidden, not destroyed";
+    EXPECT_FALSE(splash.IsWindowVisible());
+
+    // Another NT_CHECK_UPDATE shows the same window again.
+    const HWND first = splash.m_hWnd;
+    Notification checkUpdate(NT_CHECK_UPDATE, 0, 0, 0);
+    NotificationCenter::Instance().Post(&checkUpdate);
+    EXPECT_EQ(splash.m_hWnd, first);
+    EXPECT_TRUE(splash.IsWindowVisible());
+
+    game->DestroyWindow();
+    qmtest::PumpPending();
+}
+
+// ---- ExecutableSwap ----------------------------------------------------------
+
+class Swap : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_dir = MakeTempFolder(L"qm-swap-");
+        ASSERT_FALSE(m_dir.empty());
+        m_exe = m_dir + L"run.exe";
+    }
+    void TearDown() override { RemoveTree(m_dir); }
+
+    std::wstring m_dir;
+    std::wstring m_exe;
+};
+
+TEST_F(Swap, AppliesAndRevertsInTheOrderOfTheFiles)
+{
+    WriteWholeFile(m_exe, "old");
+    WriteWholeFile(m_exe + L".tmp", "new");
+    ExecutableSwap swap(m_exe);
+    swap.ChooseBackup();
+    EXPECT_EQ(swap.Backup(), m_exe + L"1.0.0.8");
+    swap.Apply();
+    EXPECT_EQ(Content(m_exe), "new");
+    EXPECT_EQ(Content(m_exe + L"1.0.0.8"), "old");
+    EXPECT_FALSE(Exists(m_exe + L".tmp"));
+    swap.Revert();
+    EXPECT_EQ(Content(m_exe), "old");
+    EXPECT_EQ(Content(m_exe + L".tmp"), "new");
+    EXPECT_FALSE(Exists(m_exe + L"1.0.0.8"));
+}
+
+TEST_F(Swap, AFolderOfTheBackupNameGivesWayToARandomName)
+{
+    ASSERT_TRUE(::CreateDirectoryW((m_exe + L"1.0.0.8").c_str(), nullptr));
+    ExecutableSwap swap(m_exe);
+    swap.ChooseBackup();
+    const std::wstring suffix = swap.Backup().substr(m_exe.size());
+    EXPECT_FALSE(suffix.empty());
+    EXPECT_LE(suffix.size(), 4u);
+    EXPECT_EQ(suffix.find_first_not_of(L"0123456789"), std::wstring::npos) << "0 to 9999";
+}
+
+TEST_F(Swap, WhenTheNewExecutableCannotLeaveTheOldOneTakesItsPlace)
+{
+    WriteWholeFile(m_exe, "old");
+    WriteWholeFile(m_exe + L".tmp", "new");
+    ExecutableSwap swap(m_exe);
+    swap.ChooseBackup();
+    swap.Apply();
+    // Something took the temporary name meanwhile: the new file cannot go back.
+    WriteWholeFile(m_exe + L".tmp", "in the way");
+    EXPECT_THROW(swap.Revert(), CFileException);
+    swap.RevertQuietly();
+    EXPECT_EQ(Content(m_exe), "old") << "the executable's name must hold a launcher that runs";
+    EXPECT_FALSE(Exists(m_exe + L"1.0.0.8"));
+    EXPECT_FALSE(swap.OldMoved());
+    EXPECT_FALSE(swap.NewMoved());
+}
+
+} // namespace
