@@ -4,6 +4,7 @@
 #include "framework/app.h"
 #include "framework/event_map.h"
 #include "game/title_layout.h"
+#include "resource.h"
 #include "skin/button_faces.h"
 #include "skin/png_resource.h"
 #include "skin/premultiply_image.h"
@@ -198,20 +199,37 @@ void CWndGame::OnDestroy()
 
 void CWndGame::ShowUpdateSplash()
 {
-    // The update splash comes with the update check.
+    if (!m_dlgUpdate.m_hWnd)
+        m_dlgUpdate.Create(IDD_UPDATE_LOGIN, nullptr);
+    m_dlgUpdate.CenterWindow();
+    m_dlgUpdate.BringWindowToTop();
+    m_dlgUpdate.ShowWindow(SW_SHOW);
 }
 
 void CWndGame::HideUpdateSplash()
 {
-    // The update splash comes with the update check.
+    if (m_dlgUpdate.m_hWnd)
+        m_dlgUpdate.ShowWindow(SW_HIDE);
 }
 
 void CWndGame::ShowLogin()
 {
-    // The login window comes with its own window classes.
+    // Owned by this window while it is made; it then stands on its own.
+    if (!m_dlgLogin.m_hWnd && !m_dlgLogin.Create(IDD_UPDATE_LOGIN, this))
+        return;
+    m_dlgLogin.CenterWindow();
+    m_dlgLogin.BringWindowToTop();
+    if (m_dlgLogin.m_layer.m_hWnd)
+        m_dlgLogin.m_layer.ShowWindow(SW_SHOW);
+    m_dlgLogin.ShowWindow(SW_SHOW);
 }
 
 void CWndGame::HideLoginWindows()
 {
-    // The login window comes with its own window classes.
+    // Both objects and windows stay; only the game is shown from now on.
+    if (!m_dlgLogin.m_hWnd)
+        return;
+    if (m_dlgLogin.m_layer.m_hWnd)
+        m_dlgLogin.m_layer.ShowWindow(SW_HIDE);
+    m_dlgLogin.ShowWindow(SW_HIDE);
 }

@@ -10,7 +10,9 @@
 #include "game/dlg_msg_box.h"
 #include "game/skin_flat_panel.h"
 #include "game/tray_icon.h"
+#include "login/tessel_dlg.h"
 #include "skin/gt_button.h"
+#include "update/dlg_update.h"
 #include "web/web_browser2.h"
 
 struct EventSinkEntry;
@@ -44,6 +46,8 @@ public:
     void GetBrowserRect(RECT* out) const;
 
     HICON m_hIcon = nullptr;
+    CDlgUpdate m_dlgUpdate; // the update splash; its window is made on first use
+    CTesselDlg m_dlgLogin;  // the login window; its window is made on first use
     CDlgMsgBox m_dlgMsgBox;
     CWebBrowser2 m_browserGame;
     CWebBrowser2 m_browserPopup;

@@ -1,12 +1,11 @@
 // What the game window does when asked: its buttons, system commands,
 // keyboard forwarding, entering the game and closing.
-#include "common/deploy_config.h"
 #include "framework/dispatch.h"
 #include "game/title_layout.h"
 #include "game/wnd_game.h"
+#include "login/default_browser.h"
+#include "login/web_addresses.h"
 #include "resource.h"
-
-#include <shellapi.h>
 
 namespace {
 constexpr int kBossKeyId = 119;
@@ -40,8 +39,7 @@ void CWndGame::ShowExitBox()
 
 void CWndGame::OpenHomePage()
 {
-    const std::wstring home = std::wstring(L"http://") + QM_GAME_HOST + L"/";
-    ::ShellExecuteW(nullptr, L"open", home.c_str(), nullptr, nullptr, SW_SHOW);
+    OpenInDefaultBrowser(HomePageAddress());
 }
 
 void CWndGame::ShowRestoreButton(bool maximised)

@@ -16,6 +16,14 @@ if [ ! -f "$showcase" ]; then
     exit 1
 fi
 source "$ROOT/scripts/wine-env.sh"
+# A private copy of the prepared prefix on a private display: this test's
+# Wine session and compositor neither disturb nor depend on the ones the
+# other tests share.
+unset DISPLAY
+private_wine=$(mktemp -d)
+qm_wine_prepare || exit 1
+cp -a "$QM_WINE_ROOT/prefix" "$private_wine/prefix" || exit 1
+export QM_WINE_ROOT="$private_wine" WINEPREFIX="$private_wine/prefix"
 
 PNG="$ROOT/res/png"
 SHOTS="$ROOT/build/screenshots"
@@ -35,6 +43,8 @@ cleanup() {
     qm_stop_xvfb
     wait 2>/dev/null
     rm -rf "$work"
+    qm_wine_stop
+    rm -rf "$private_wine"
 }
 trap cleanup EXIT
 
