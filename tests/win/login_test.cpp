@@ -24,6 +24,7 @@
 #include "login/web_addresses.h"
 #include "resource.h"
 #include "skin/png_resource.h"
+#include "support/browser_log.h"
 #include "support/test_support.h"
 #include "web/custom_occ_manager.h"
 #include "web/imp_idispatch.h"
@@ -156,45 +157,6 @@ private:
     std::thread m_thread;
     mutable std::mutex m_mutex;
     std::vector<std::string> m_requests;
-};
-
-// The file the harness's browser stub appends every address it is given to
-// (QM_BROWSER_LOG, a Unix path). Shared by every run in the Wine prefix, so
-// only the lines added since this object was made count.
-class BrowserLog {
-public:
-    BrowserLog()
-    {
-        char unixPath[MAX_PATH] = {};
-        const DWORD length = ::GetEnvironmentVariableA("QM_BROWSER_LOG", unixPath, MAX_PATH);
-        if (length > 0 && length < MAX_PATH && unixPath[0] == '/') {
-            m_path = std::string("Z:") + unixPath;
-            std::replace(m_path.begin(), m_path.end(), '/', '\\');
-        }
-        m_skip = AllLines().size();
-    }
-
-    bool Known() const { return !m_path.empty(); }
-    std::vector<std::string> Lines() const
-    {
-        std::vector<std::string> lines = AllLines();
-        lines.erase(lines.begin(),
-                    lines.begin() + static_cast<std::ptrdiff_t>(std::min(m_skip, lines.size())));
-        return lines;
-    }
-
-private:
-    std::vector<std::string> AllLines() const
-    {
-        std::vector<std::string> lines;
-        std::ifstream in(m_path);
-        for (std::string line; std::getline(in, line);)
-            lines.push_back(line);
-        return lines;
-    }
-
-    std::string m_path;
-    std::size_t m_skip = 0;
 };
 
 // Records every NT_ENTER_GAME: a copy of the address it carries, taken while
@@ -671,7 +633,7 @@ TEST_F(LoginWindow, FrameNavigationToTheEntryAddressIsCancelledAndPostedToo)
 
 TEST_F(LoginWindow, NewWindowsEndInTheDefaultBrowser)
 {
-    BrowserLog browserLog;
+    qmtest::BrowserLog browserLog;
     ASSERT_TRUE(browserLog.Known()) << "QM_BROWSER_LOG names the browser stub's log";
     Open();
     NewWindow2Args event;
@@ -700,7 +662,7 @@ TEST_F(LoginWindow, NewWindowsEndInTheDefaultBrowser)
 
 TEST_F(LoginWindow, LinkButtonsOpenTheirPagesInTheDefaultBrowser)
 {
-    BrowserLog browserLog;
+    qmtest::BrowserLog browserLog;
     ASSERT_TRUE(browserLog.Known()) << "QM_BROWSER_LOG names the browser stub's log";
     Open();
     for (int id : {184, 182, 186, 180})
