@@ -10,9 +10,9 @@ const TitleButtonSpec kTitleButtons[9] = {
 
 int TitleButtonX(unsigned id, int clientWidth) noexcept
 {
-    for (const TitleButtonSpec& spec : kTitleButtons) {
-        if (spec.id == id)
-            return clientWidth - spec.offsetFromRight;
+    for (const TitleButtonSpec& entry : kTitleButtons) {
+        if (entry.id == id)
+            return clientWidth - entry.offsetFromRight;
     }
     return -1;
 }

@@ -116,11 +116,11 @@ void CWndGame::CreateBrowsers()
 void CWndGame::CreateTitleButtons()
 {
     const RECT empty{0, 0, 0, 0};
-    for (const TitleButtonSpec& spec : kTitleButtons) {
-        GTButton* button = TitleButton(spec.id);
-        button->Create(L"", WS_CHILD | WS_VISIBLE, empty, this, spec.id);
+    for (const TitleButtonSpec& entry : kTitleButtons) {
+        GTButton* button = TitleButton(entry.id);
+        button->Create(L"", WS_CHILD | WS_VISIBLE, empty, this, entry.id);
         // Without its normal face a button stays 0x0: neither seen nor clicked.
-        SetButtonFaces(*button, spec.normalPng, spec.hoverPng);
+        SetButtonFaces(*button, entry.normalPng, entry.hoverPng);
     }
 }
 

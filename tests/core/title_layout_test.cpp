@@ -12,12 +12,12 @@ TEST(TitleLayout, At1253PixelsTheButtonsSpan834To1241)
     int right = 0;
     const std::set<unsigned> narrow = {kBtnClose, kBtnMaximize, kBtnRestore, kBtnMinimize,
                                        kBtnToTray};
-    for (const TitleButtonSpec& spec : kTitleButtons) {
-        const int x = TitleButtonX(spec.id, 1253);
-        const int width = narrow.count(spec.id)    ? 23
-                          : spec.id == kBtnBossKey ? 80
-                          : spec.id == kBtnRefresh ? 73
-                                                   : 46;
+    for (const TitleButtonSpec& entry : kTitleButtons) {
+        const int x = TitleButtonX(entry.id, 1253);
+        const int width = narrow.count(entry.id)    ? 23
+                          : entry.id == kBtnBossKey ? 80
+                          : entry.id == kBtnRefresh ? 73
+                                                    : 46;
         left = std::min(left, x);
         right = std::max(right, x + width);
     }
@@ -46,9 +46,9 @@ TEST(TitleLayout, MaximiseAndRestoreShareOnePlaceAndNothingOverlaps)
 TEST(TitleLayout, EveryButtonHasItsFaces)
 {
     std::set<unsigned> ids;
-    for (const TitleButtonSpec& spec : kTitleButtons) {
-        ids.insert(spec.id);
-        EXPECT_EQ(spec.hoverPng + 1, spec.normalPng) << "hover face has the lower id";
+    for (const TitleButtonSpec& entry : kTitleButtons) {
+        ids.insert(entry.id);
+        EXPECT_EQ(entry.hoverPng + 1, entry.normalPng) << "hover face has the lower id";
     }
     EXPECT_EQ(ids.size(), 9u);
 }
