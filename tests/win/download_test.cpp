@@ -6,6 +6,7 @@
 #include "download/path_helpers.h"
 #include "framework/file.h"
 #include "framework/inet.h"
+#include "support/test_files.h"
 #include "support/test_server.h"
 
 #include <gtest/gtest.h>
@@ -44,80 +45,11 @@ std::string Generated(size_t size)
     return bytes;
 }
 
-// Compares bodies without printing kilobytes of bytes on failure.
-::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected)
-{
-    if (actual == expected)
-        return ::testing::AssertionSuccess();
-    size_t at = 0;
-    while (at < actual.size() && at < expected.size() && actual[at] == expected[at])
-        ++at;
-    return ::testing::AssertionFailure() << actual.size() << " bytes instead of " << expected.size()
-                                         << ", first difference at " << at;
-}
-
-bool ReadWholeFile(const std::wstring& path, std::string& content)
-{
-    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return false;
-    content.clear();
-    char buffer[65536];
-    DWORD read = 0;
-    while (::ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0)
-        content.append(buffer, read);
-    return true;
-}
-
-void WriteWholeFile(const std::wstring& path, const std::string& content)
-{
-    CFile file;
-    ASSERT_TRUE(file.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite));
-    file.Write(content.data(), static_cast<UINT>(content.size()));
-    file.Close();
-}
-
-// Size on disk, -1 when there is no such file.
-long long FileSize(const std::wstring& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
-        return -1;
-    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
-void RemoveTree(const std::wstring& dir)
-{
-    WIN32_FIND_DATAW found;
-    UniqueFindHandle search(::FindFirstFileW((dir + L"*").c_str(), &found));
-    if (search) {
-        do {
-            const std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(dir + name + L"\\");
-            else
-                ::DeleteFileW((dir + name).c_str());
-        } while (::FindNextFileW(search.get(), &found));
-    }
-    search.reset();
-    ::RemoveDirectoryW(dir.c_str());
-}
-
-std::wstring Utf8ToWide(const std::string& text)
-{
-    if (text.empty())
-        return {};
-    const int length =
-        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                          length);
-    return wide;
-}
+using qmtest::FileSize;
+using qmtest::ReadWholeFile;
+using qmtest::RemoveTree;
+using qmtest::SameBytes;
+using qmtest::WriteWholeFile;
 
 // What one callback saw.
 struct SinkEvent {
@@ -215,14 +147,8 @@ protected:
     {
         ASSERT_TRUE(s_server->Started()) << "the test server did not start";
         ASSERT_TRUE(s_server->Reset());
-        static int serial = 0;
-        wchar_t temp[MAX_PATH] = {};
-        ::GetTempPathW(MAX_PATH, temp);
-        // Wine reuses process ids from run to run: the time keeps names apart.
-        m_dir = std::wstring(temp) + L"qm-download-" + std::to_wstring(::GetCurrentProcessId()) +
-                L"-" + std::to_wstring(::GetTickCount64()) + L"-" + std::to_wstring(++serial) +
-                L"\\";
-        ASSERT_TRUE(::CreateDirectoryW(m_dir.c_str(), nullptr)) << ::GetLastError();
+        m_dir = qmtest::MakeTempFolder(L"qm-download-");
+        ASSERT_FALSE(m_dir.empty()) << ::GetLastError();
         m_logFile = m_dir + L"download.log";
         wcsncpy(g_szLogFile, m_logFile.c_str(), std::size(g_szLogFile) - 1);
     }
@@ -264,7 +190,7 @@ protected:
     {
         std::string bytes;
         ReadWholeFile(m_logFile, bytes);
-        return Utf8ToWide(bytes);
+        return qmtest::Widen(bytes);
     }
     bool Logged(const std::wstring& text) { return LogText().find(text) != std::wstring::npos; }
     // Requests the server received for `path` (query included).
@@ -291,7 +217,7 @@ qmtest::TestServer* Download::s_server = nullptr;
 TEST_F(Download, ExistingTargetWithoutOverwriteIsDoneWithoutAskingTheServer)
 {
     Route("/keep.bin", R"({"size": 100})");
-    WriteWholeFile(m_dir + L"keep.bin", "old");
+    ASSERT_TRUE(WriteWholeFile(m_dir + L"keep.bin", "old"));
     RecordingSink sink;
     ASSERT_TRUE(Fetch(Describe(Url(L"/keep.bin"), m_dir, L"", false, &sink, 7), sink));
     EXPECT_EQ(sink.Kinds(), "E");
@@ -307,7 +233,7 @@ TEST_F(Download, ExistingTargetWithOverwriteIsReplacedThroughTheTemporaryFile)
 {
     Route("/replace.bin", R"({"size": 3000})");
     const std::wstring target = m_dir + L"replace.bin";
-    WriteWholeFile(target, "old");
+    ASSERT_TRUE(WriteWholeFile(target, "old"));
     RecordingSink sink(target + L".fdl");
     ASSERT_TRUE(
         Fetch(Describe(Url(L"/replace.bin?v=2"), m_dir, L"replace.bin", true, &sink), sink));
@@ -589,7 +515,7 @@ TEST_F(Download, ConnectionDroppedMidBodyFailsAndKeepsThePartialTemporaryFile)
 {
     Route("/cut.bin", R"({"size": 5000, "drop_after": 1000})");
     const std::wstring target = m_dir + L"cut.bin";
-    WriteWholeFile(target, "old");
+    ASSERT_TRUE(WriteWholeFile(target, "old"));
     RecordingSink sink;
     ASSERT_TRUE(Fetch(Describe(Url(L"/cut.bin"), m_dir, L"", true, &sink), sink));
     EXPECT_EQ(sink.Ends(), 1);
@@ -606,7 +532,7 @@ TEST_F(Download, LeftOverTemporaryFileIsReplaced)
 {
     Route("/again.bin", R"({"size": 700})");
     const std::wstring target = m_dir + L"again.bin";
-    WriteWholeFile(target + L".fdl", std::string(5000, 'x'));
+    ASSERT_TRUE(WriteWholeFile(target + L".fdl", std::string(5000, 'x')));
     RecordingSink sink;
     ASSERT_TRUE(Fetch(Describe(Url(L"/again.bin"), m_dir, L"", true, &sink), sink));
     EXPECT_EQ(sink.Events().back().status, DLS_DONE);
@@ -707,7 +633,7 @@ TEST_F(Download, TargetThatCannotBeDeletedKeepsTheCompleteTemporaryFile)
 
 TEST_F(Download, SaveDirectoryThatCannotBeCreatedFails)
 {
-    WriteWholeFile(m_dir + L"plain", "a file, not a directory");
+    ASSERT_TRUE(WriteWholeFile(m_dir + L"plain", "a file, not a directory"));
     RecordingSink sink;
     ASSERT_TRUE(Fetch(Describe(Url(L"/x.bin"), m_dir + L"plain\\sub\\", L"", true, &sink), sink));
     EXPECT_EQ(sink.Kinds(), "E");

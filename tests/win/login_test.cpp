@@ -25,13 +25,13 @@
 #include "resource.h"
 #include "skin/png_resource.h"
 #include "support/browser_log.h"
+#include "support/recording_http_server.h"
+#include "support/test_files.h"
 #include "support/test_support.h"
 #include "web/custom_occ_manager.h"
 #include "web/imp_idispatch.h"
 
 #include <gtest/gtest.h>
-
-#include <winsock2.h>
 
 #include <exdisp.h>
 #include <exdispid.h>
@@ -39,10 +39,7 @@
 #include <algorithm>
 #include <fstream>
 #include <memory>
-#include <mutex>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -51,10 +48,7 @@ constexpr DWORD kWaitMs = 15000;
 constexpr int kPictureWidth = 1194;
 constexpr int kPictureHeight = 685;
 
-std::string Narrow(const std::wstring& text)
-{
-    return std::string(text.begin(), text.end()); // addresses here are ASCII
-}
+using qmtest::Narrow;
 
 // The port of the compiled-in game site when it is this machine, else 0.
 unsigned short LocalGameSitePort()
@@ -66,98 +60,8 @@ unsigned short LocalGameSitePort()
     return static_cast<unsigned short>(std::stoi(host.substr(local.size())));
 }
 
-// Stands in for the game site: an HTTP server on a given port of 127.0.0.1
-// that records every request line and answers each with a short page.
-class GameSite {
-public:
-    explicit GameSite(unsigned short port)
-    {
-        WSADATA data{};
-        m_started = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
-        m_listener = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        if (m_listener == INVALID_SOCKET)
-            return;
-        // Lets a port left in TIME_WAIT by an earlier run be bound again; a
-        // port another program listens on stays refused.
-        const BOOL reuse = TRUE;
-        ::setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse),
-                     sizeof reuse);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(port);
-        if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(m_listener, 8) != 0) {
-            m_error = ::WSAGetLastError();
-            return;
-        }
-        m_port = port;
-        m_thread = std::thread([this] { Serve(); });
-    }
-    GameSite(const GameSite&) = delete;
-    GameSite& operator=(const GameSite&) = delete;
-    ~GameSite()
-    {
-        if (m_listener != INVALID_SOCKET)
-            ::closesocket(m_listener); // ends the accept loop
-        if (m_thread.joinable())
-            m_thread.join();
-        if (m_started)
-            ::WSACleanup();
-    }
-
-    bool Running() const { return m_port != 0; }
-    int Error() const { return m_error; }
-    std::vector<std::string> Requests() const
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_requests;
-    }
-    bool Saw(const std::string& requestLine) const
-    {
-        const auto requests = Requests();
-        return std::find(requests.begin(), requests.end(), requestLine) != requests.end();
-    }
-
-private:
-    void Serve()
-    {
-        for (;;) {
-            const SOCKET client = ::accept(m_listener, nullptr, nullptr);
-            if (client == INVALID_SOCKET)
-                return;
-            std::string request;
-            char buffer[1024];
-            while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536) {
-                const int got = ::recv(client, buffer, sizeof buffer, 0);
-                if (got <= 0)
-                    break;
-                request.append(buffer, static_cast<size_t>(got));
-            }
-            if (!request.empty()) {
-                std::lock_guard<std::mutex> lock(m_mutex);
-                m_requests.push_back(request.substr(0, request.find("\r\n")));
-            }
-            static const char body[] = "<html><body>Quillmoor login page</body></html>";
-            std::ostringstream response;
-            response << "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: "
-                     << (sizeof body - 1) << "\r\nConnection: close\r\n\r\n"
-                     << body;
-            const std::string text = response.str();
-            ::send(client, text.data(), static_cast<int>(text.size()), 0);
-            ::shutdown(client, SD_BOTH);
-            ::closesocket(client);
-        }
-    }
-
-    bool m_started = false;
-    SOCKET m_listener = INVALID_SOCKET;
-    unsigned short m_port = 0;
-    int m_error = 0;
-    std::thread m_thread;
-    mutable std::mutex m_mutex;
-    std::vector<std::string> m_requests;
-};
+// Stands in for the game site on its compiled-in port.
+using GameSite = qmtest::RecordingHttpServer;
 
 // Records every NT_ENTER_GAME: a copy of the address it carries, taken while
 // the post is delivered, and its other two arguments.

@@ -8,6 +8,7 @@
 #include "framework/handles.h"
 #include "framework/image.h"
 #include "skin/png_resource.h"
+#include "support/test_files.h"
 #include "support/test_server.h"
 #include "support/test_support.h"
 
@@ -34,86 +35,13 @@ constexpr int kServerSeconds = 60;
 const wchar_t kMarkerName[] = L"new-launcher-started.txt";
 const std::wstring kExeName = L"Quillmoor.exe";
 
-// ---- files -----------------------------------------------------------------
-
-bool ReadWholeFile(const std::wstring& path, std::string& content)
-{
-    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return false;
-    content.clear();
-    char buffer[65536];
-    DWORD read = 0;
-    while (::ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0)
-        content.append(buffer, read);
-    return true;
-}
-
-std::string Content(const std::wstring& path)
-{
-    std::string content;
-    return ReadWholeFile(path, content) ? content : "<missing>";
-}
-
-bool WriteWholeFile(const std::wstring& path, const std::string& content)
-{
-    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    return file &&
-           ::WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written,
-                       nullptr) &&
-           written == content.size();
-}
-
-bool Exists(const std::wstring& path)
-{
-    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// Compares executables without printing their bytes on failure.
-::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected,
-                                     const char* what)
-{
-    if (actual == expected)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << what << ": " << actual.size() << " bytes, expected "
-                                         << expected.size() << " bytes of other content";
-}
-
-void RemoveTree(const std::wstring& dir)
-{
-    WIN32_FIND_DATAW found;
-    UniqueFindHandle search(::FindFirstFileW((dir + L"*").c_str(), &found));
-    if (search) {
-        do {
-            const std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            const std::wstring path = dir + name;
-            ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path + L"\\");
-            else
-                ::DeleteFileW(path.c_str());
-        } while (::FindNextFileW(search.get(), &found));
-    }
-    search.reset();
-    ::RemoveDirectoryW(dir.c_str());
-}
-
-std::string Narrow(const std::wstring& text)
-{
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                           nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0)
-        ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(),
-                              size, nullptr, nullptr);
-    return bytes;
-}
+using qmtest::Content;
+using qmtest::Exists;
+using qmtest::Narrow;
+using qmtest::ReadWholeFile;
+using qmtest::RemoveTree;
+using qmtest::SameBytes;
+using qmtest::WriteWholeFile;
 
 // ---- the update host --------------------------------------------------------
 
@@ -251,13 +179,8 @@ protected:
             << " is busy: another server (the demo portal, an update server, an earlier test) "
                "listens on the launcher's update port; stop it and run the tests again";
 
-        static int serial = 0;
-        wchar_t temp[MAX_PATH] = {};
-        ::GetTempPathW(MAX_PATH, temp);
-        m_dir = std::wstring(temp) + L"qm-update-e2e-" + std::to_wstring(::GetCurrentProcessId()) +
-                L"-" + std::to_wstring(::GetTickCount64()) + L"-" + std::to_wstring(++serial) +
-                L"\\";
-        ASSERT_TRUE(::CreateDirectoryW(m_dir.c_str(), nullptr)) << ::GetLastError();
+        m_dir = qmtest::MakeTempFolder(L"qm-update-e2e-");
+        ASSERT_FALSE(m_dir.empty()) << ::GetLastError();
         m_exe = m_dir + kExeName;
         m_temporary = m_exe + L".tmp";
         m_backup = m_exe + L"1.0.0.8";

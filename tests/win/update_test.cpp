@@ -11,6 +11,7 @@
 #include "game/wnd_game.h"
 #include "resource.h"
 #include "skin/png_resource.h"
+#include "support/test_files.h"
 #include "support/test_server.h"
 #include "support/test_support.h"
 #include "update/dlg_update.h"
@@ -36,92 +37,13 @@ constexpr DWORD kWaitMs = 10000;        // bound of every wait that should succe
 constexpr DWORD kShortTimeoutMs = 1500; // HttpGetText's time-out in these tests
 const char kVersionPage[] = "/clientkv3/portHatch/qlm_Orbo.html";
 
-// ---- files -----------------------------------------------------------------
-
-bool ReadWholeFile(const std::wstring& path, std::string& content)
-{
-    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return false;
-    content.clear();
-    char buffer[4096];
-    DWORD read = 0;
-    while (::ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0)
-        content.append(buffer, read);
-    return true;
-}
-
-// The file's content, or "<missing>" when there is no such file.
-std::string Content(const std::wstring& path)
-{
-    std::string content;
-    return ReadWholeFile(path, content) ? content : "<missing>";
-}
-
-void WriteWholeFile(const std::wstring& path, const std::string& content)
-{
-    CFile file;
-    ASSERT_TRUE(file.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite));
-    file.Write(content.data(), static_cast<UINT>(content.size()));
-    file.Close();
-}
-
-bool Exists(const std::wstring& path)
-{
-    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-void RemoveTree(const std::wstring& dir)
-{
-    WIN32_FIND_DATAW found;
-    UniqueFindHandle search(::FindFirstFileW((dir + L"*").c_str(), &found));
-    if (search) {
-        do {
-            const std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            const std::wstring path = dir + name;
-            ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path + L"\\");
-            else
-                ::DeleteFileW(path.c_str());
-        } while (::FindNextFileW(search.get(), &found));
-    }
-    search.reset();
-    ::RemoveDirectoryW(dir.c_str());
-}
-
-// A fresh folder under the temporary folder, with a trailing backslash.
-std::wstring MakeTempFolder(const wchar_t* prefix)
-{
-    static int serial = 0;
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    // Wine reuses process ids from run to run: the time keeps names apart.
-    const std::wstring dir =
-        std::wstring(temp) + prefix + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-        std::to_wstring(::GetTickCount64()) + L"-" + std::to_wstring(++serial) + L"\\";
-    return ::CreateDirectoryW(dir.c_str(), nullptr) ? dir : std::wstring();
-}
-
-std::wstring Widen(const std::string& ascii)
-{
-    return std::wstring(ascii.begin(), ascii.end());
-}
-
-std::string Utf8(const std::wstring& text)
-{
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                           nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0)
-        ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(),
-                              size, nullptr, nullptr);
-    return bytes;
-}
+using qmtest::Content;
+using qmtest::Exists;
+using qmtest::MakeTempFolder;
+using qmtest::ReadWholeFile;
+using qmtest::RemoveTree;
+using qmtest::Widen;
+using qmtest::WriteWholeFile;
 
 // ---- the notification bus and the download manager --------------------------
 
@@ -529,7 +451,7 @@ TEST_F(UpdateSplash, AVersionTextTooLongForTheDownloadAddressStartsTheLogin)
     ASSERT_TRUE(CheckWithPage(R"({"body": ")" + version + R"("})"));
     EXPECT_EQ(m_startUp.calls, 1);
     EXPECT_EQ(m_manager.Calls(), "") << "no address was cut short";
-    EXPECT_NE(TheLog().find(Utf8(L"添加任务失败！")), std::string::npos);
+    EXPECT_NE(TheLog().find(qmtest::Narrow(L"添加任务失败！")), std::string::npos);
 }
 
 TEST_F(UpdateSplash, PagesThatNameNoNewerVersionStartTheLogin)
@@ -621,8 +543,8 @@ TEST_F(UpdateSplash, AFailedDownloadStopsTheManagerRenamesNothingAndStartsTheLog
 {
     ASSERT_TRUE(CheckWithPage(R"({"body": "1.0.0.8"})"));
     m_startUp.calls = 0;
-    WriteWholeFile(m_exe, "old");
-    WriteWholeFile(m_temporary, "new");
+    ASSERT_TRUE(WriteWholeFile(m_exe, "old"));
+    ASSERT_TRUE(WriteWholeFile(m_temporary, "new"));
     m_dlg.PostMessage(WM_COMMAND, MAKEWPARAM(ID_UPDATE_FINISHED, 0), 0);
     ASSERT_TRUE(qmtest::PumpUntil([&] { return m_startUp.calls > 0; }, kWaitMs));
     EXPECT_EQ(m_manager.Calls(), "Stop");
@@ -633,8 +555,8 @@ TEST_F(UpdateSplash, AFailedDownloadStopsTheManagerRenamesNothingAndStartsTheLog
 
 TEST_F(UpdateSplash, ARenameThatFailsAfterTheFirstPutsTheExecutableBack)
 {
-    WriteWholeFile(m_exe, "old");
-    WriteWholeFile(m_temporary, "new");
+    ASSERT_TRUE(WriteWholeFile(m_exe, "old"));
+    ASSERT_TRUE(WriteWholeFile(m_temporary, "new"));
     {
         // Held open without sharing its deletion: the download cannot be renamed.
         UniqueHandle lock(::CreateFileW(m_temporary.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -647,68 +569,71 @@ TEST_F(UpdateSplash, ARenameThatFailsAfterTheFirstPutsTheExecutableBack)
     EXPECT_EQ(Content(m_exe), "old") << "the executable's name holds the old launcher again";
     EXPECT_EQ(Content(m_temporary), "new");
     EXPECT_FALSE(Exists(m_backup));
-    EXPECT_NE(TheLog().find(Utf8(L"重命名和启动新进程遭遇Exception[Error Code = 32]！")),
+    EXPECT_NE(TheLog().find(qmtest::Narrow(L"重命名和启动新进程遭遇Exception[Error Code = 32]！")),
               std::string::npos)
         << TheLog();
 }
 
 TEST_F(UpdateSplash, AMissingDownloadPutsTheExecutableBack)
 {
-    WriteWholeFile(m_exe, "old");
+    ASSERT_TRUE(WriteWholeFile(m_exe, "old"));
     m_dlg.ReplaceAndRestart(true);
     EXPECT_EQ(m_startUp.calls, 1);
     EXPECT_EQ(Content(m_exe), "old");
     EXPECT_FALSE(Exists(m_backup));
     EXPECT_FALSE(Exists(m_temporary));
-    EXPECT_NE(TheLog().find(Utf8(L"重命名和启动新进程遭遇Exception[Error Code = 2]！")),
+    EXPECT_NE(TheLog().find(qmtest::Narrow(L"重命名和启动新进程遭遇Exception[Error Code = 2]！")),
               std::string::npos)
         << TheLog();
 }
 
 TEST_F(UpdateSplash, ANewExecutableThatCannotStartIsPutBackUnderTheTemporaryName)
 {
-    WriteWholeFile(m_exe, "old");
-    WriteWholeFile(m_temporary, "this is not a program");
+    ASSERT_TRUE(WriteWholeFile(m_exe, "old"));
+    ASSERT_TRUE(WriteWholeFile(m_temporary, "this is not a program"));
     m_dlg.ReplaceAndRestart(true);
     EXPECT_EQ(m_startUp.calls, 1);
     EXPECT_EQ(Content(m_exe), "old");
     EXPECT_EQ(Content(m_temporary), "this is not a program");
     EXPECT_FALSE(Exists(m_backup));
-    EXPECT_NE(TheLog().find(Utf8(L"启动新进程失败[Error Code = 193]！" + m_exe)), std::string::npos)
+    EXPECT_NE(TheLog().find(qmtest::Narrow(L"启动新进程失败[Error Code = 193]！" + m_exe)),
+              std::string::npos)
         << TheLog();
 }
 
 TEST_F(UpdateSplash, AnEarlierBackupOfTheSameNameIsDeletedFirst)
 {
-    WriteWholeFile(m_exe, "old");
-    WriteWholeFile(m_temporary, "not a program");
-    WriteWholeFile(m_backup, "backup of an earlier update");
+    ASSERT_TRUE(WriteWholeFile(m_exe, "old"));
+    ASSERT_TRUE(WriteWholeFile(m_temporary, "not a program"));
+    ASSERT_TRUE(WriteWholeFile(m_backup, "backup of an earlier update"));
     m_dlg.ReplaceAndRestart(true);
     EXPECT_EQ(Content(m_exe), "old");
     EXPECT_FALSE(Exists(m_backup)) << "deleted, then used and given back";
-    EXPECT_EQ(TheLog().find(Utf8(L"删除同名文件失败")), std::string::npos);
+    EXPECT_EQ(TheLog().find(qmtest::Narrow(L"删除同名文件失败")), std::string::npos);
 }
 
 TEST_F(UpdateSplash, ABackupThatCannotBeDeletedGivesWayToARandomName)
 {
-    WriteWholeFile(m_exe, "old");
-    WriteWholeFile(m_temporary, "not a program");
-    WriteWholeFile(m_backup, "read-only backup");
+    ASSERT_TRUE(WriteWholeFile(m_exe, "old"));
+    ASSERT_TRUE(WriteWholeFile(m_temporary, "not a program"));
+    ASSERT_TRUE(WriteWholeFile(m_backup, "read-only backup"));
     ASSERT_TRUE(::SetFileAttributesW(m_backup.c_str(), FILE_ATTRIBUTE_READONLY));
     m_dlg.ReplaceAndRestart(true);
     EXPECT_EQ(Content(m_exe), "old");
     EXPECT_EQ(Content(m_backup), "read-only backup");
-    EXPECT_NE(TheLog().find(Utf8(L"删除同名文件失败:" + m_backup + L"，将使用随机名字。")),
-              std::string::npos)
+    EXPECT_NE(
+        TheLog().find(qmtest::Narrow(L"删除同名文件失败:" + m_backup + L"，将使用随机名字。")),
+        std::string::npos)
         << TheLog();
-    EXPECT_NE(TheLog().find(Utf8(L"启动新进程失败[Error Code = 193]！")), std::string::npos)
+    EXPECT_NE(TheLog().find(qmtest::Narrow(L"启动新进程失败[Error Code = 193]！")),
+              std::string::npos)
         << "the swap went on under the random name and was put back";
 }
 
 TEST_F(UpdateSplash, AStopThatRaisesIsReportedAndTheLoginFollows)
 {
     m_manager.fault = FakeManager::Fault::StopRaises;
-    WriteWholeFile(m_exe, "old");
+    ASSERT_TRUE(WriteWholeFile(m_exe, "old"));
     m_dlg.ReplaceAndRestart(false);
     EXPECT_EQ(m_manager.reports, 1);
     EXPECT_EQ(m_startUp.calls, 1);
@@ -784,8 +709,8 @@ protected:
 
 TEST_F(Swap, AppliesAndRevertsInTheOrderOfTheFiles)
 {
-    WriteWholeFile(m_exe, "old");
-    WriteWholeFile(m_exe + L".tmp", "new");
+    ASSERT_TRUE(WriteWholeFile(m_exe, "old"));
+    ASSERT_TRUE(WriteWholeFile(m_exe + L".tmp", "new"));
     ExecutableSwap swap(m_exe);
     swap.ChooseBackup();
     EXPECT_EQ(swap.Backup(), m_exe + L"1.0.0.8");
@@ -812,13 +737,13 @@ TEST_F(Swap, AFolderOfTheBackupNameGivesWayToARandomName)
 
 TEST_F(Swap, WhenTheNewExecutableCannotLeaveTheOldOneTakesItsPlace)
 {
-    WriteWholeFile(m_exe, "old");
-    WriteWholeFile(m_exe + L".tmp", "new");
+    ASSERT_TRUE(WriteWholeFile(m_exe, "old"));
+    ASSERT_TRUE(WriteWholeFile(m_exe + L".tmp", "new"));
     ExecutableSwap swap(m_exe);
     swap.ChooseBackup();
     swap.Apply();
     // Something took the temporary name meanwhile: the new file cannot go back.
-    WriteWholeFile(m_exe + L".tmp", "in the way");
+    ASSERT_TRUE(WriteWholeFile(m_exe + L".tmp", "in the way"));
     EXPECT_THROW(swap.Revert(), CFileException);
     swap.RevertQuietly();
     EXPECT_EQ(Content(m_exe), "old") << "the executable's name must hold a launcher that runs";

@@ -17,6 +17,8 @@
 #include "framework/variant.h"
 #include "resource.h"
 #include "support/browser_log.h"
+#include "support/recording_http_server.h"
+#include "support/test_files.h"
 #include "support/test_support.h"
 #include "web/custom_control_site.h"
 #include "web/custom_occ_manager.h"
@@ -26,8 +28,6 @@
 
 #include <gtest/gtest.h>
 
-#include <winsock2.h>
-
 #include <exdisp.h>
 #include <exdispid.h>
 
@@ -35,10 +35,7 @@
 #include <atomic>
 #include <cstring>
 #include <fstream>
-#include <mutex>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -46,98 +43,7 @@ namespace {
 constexpr DWORD kWaitMs = 15000;
 constexpr DWORD kBrowserStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
 
-// A small HTTP server on 127.0.0.1 that records every request line and
-// answers each with a short HTML page.
-class LocalHttpServer {
-public:
-    LocalHttpServer()
-    {
-        WSADATA data{};
-        m_started = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
-        m_listener = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        int length = sizeof address;
-        if (m_listener == INVALID_SOCKET ||
-            ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(m_listener, 8) != 0 ||
-            ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            return;
-        m_port = ntohs(address.sin_port);
-        m_thread = std::thread([this] { Serve(); });
-    }
-    LocalHttpServer(const LocalHttpServer&) = delete;
-    LocalHttpServer& operator=(const LocalHttpServer&) = delete;
-    ~LocalHttpServer()
-    {
-        if (m_listener != INVALID_SOCKET)
-            ::closesocket(m_listener); // ends the accept loop
-        if (m_thread.joinable())
-            m_thread.join();
-        if (m_started)
-            ::WSACleanup();
-    }
-
-    bool Running() const { return m_port != 0; }
-    std::wstring Url(const std::wstring& path) const
-    {
-        return L"http://127.0.0.1:" + std::to_wstring(m_port) + path;
-    }
-    std::vector<std::string> Requests() const
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_requests;
-    }
-    bool Saw(const std::string& requestLine) const
-    {
-        const auto requests = Requests();
-        return std::find(requests.begin(), requests.end(), requestLine) != requests.end();
-    }
-
-private:
-    void Serve()
-    {
-        for (;;) {
-            const SOCKET client = ::accept(m_listener, nullptr, nullptr);
-            if (client == INVALID_SOCKET)
-                return;
-            std::string request;
-            char buffer[1024];
-            while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536) {
-                const int got = ::recv(client, buffer, sizeof buffer, 0);
-                if (got <= 0)
-                    break;
-                request.append(buffer, static_cast<size_t>(got));
-            }
-            if (!request.empty()) {
-                std::lock_guard<std::mutex> lock(m_mutex);
-                m_requests.push_back(request.substr(0, request.find("\r\n")));
-            }
-            static const char body[] = "<html><body>Quillmoor test page</body></html>";
-            std::ostringstream response;
-            response << "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: "
-                     << (sizeof body - 1) << "\r\nConnection: close\r\n\r\n"
-                     << body;
-            const std::string text = response.str();
-            ::send(client, text.data(), static_cast<int>(text.size()), 0);
-            ::shutdown(client, SD_BOTH);
-            ::closesocket(client);
-        }
-    }
-
-    bool m_started = false;
-    SOCKET m_listener = INVALID_SOCKET;
-    unsigned short m_port = 0;
-    std::thread m_thread;
-    mutable std::mutex m_mutex;
-    std::vector<std::string> m_requests;
-};
-
-std::string Narrow(const std::wstring& text)
-{
-    return std::string(text.begin(), text.end()); // addresses here are ASCII
-}
+using qmtest::Narrow;
 
 // A site that notes the interfaces its control asks for, and its own end.
 class RecordingSite final : public CCustomControlSite {
@@ -429,7 +335,7 @@ TEST_F(BrowserHost, RuntimeBrowserIsAChildWithItsIdStyleAndPlace)
 
 TEST_F(BrowserHost, Navigate2ReachesTheServerAndBeforeNavigate2TheHandler)
 {
-    LocalHttpServer server;
+    qmtest::RecordingHttpServer server;
     ASSERT_TRUE(server.Running());
     HostWnd host;
     ASSERT_TRUE(host.Create());
@@ -453,7 +359,7 @@ TEST_F(BrowserHost, Navigate2ReachesTheServerAndBeforeNavigate2TheHandler)
 
 TEST_F(BrowserHost, CancelInBeforeNavigate2PreventsTheRequest)
 {
-    LocalHttpServer server;
+    qmtest::RecordingHttpServer server;
     ASSERT_TRUE(server.Running());
     HostWnd host;
     ASSERT_TRUE(host.Create());
@@ -474,7 +380,7 @@ TEST_F(BrowserHost, PopupBrowserCancelsAndOpensTheAddressInTheDefaultBrowser)
 {
     qmtest::BrowserLog browserLog;
     ASSERT_TRUE(browserLog.Known()) << "QM_BROWSER_LOG names the browser stub's log";
-    LocalHttpServer server;
+    qmtest::RecordingHttpServer server;
     ASSERT_TRUE(server.Running());
     HostWnd host;
     ASSERT_TRUE(host.Create());
@@ -561,7 +467,7 @@ TEST_F(BrowserHost, NewWindow2WithoutPopupWindowLeavesBothParametersAlone)
 
 TEST_F(BrowserHost, BrowserOperationsBehaveAsWineAllows)
 {
-    LocalHttpServer server;
+    qmtest::RecordingHttpServer server;
     ASSERT_TRUE(server.Running());
     HostWnd host;
     ASSERT_TRUE(host.Create());
@@ -789,7 +695,7 @@ TEST_F(BrowserHost, TemplateWhoseControlCannotBeMadeIsNotCreated)
 
 TEST_F(BrowserHost, TemplateBrowserReportsItsNavigationsToo)
 {
-    LocalHttpServer server;
+    qmtest::RecordingHttpServer server;
     ASSERT_TRUE(server.Running());
     LayerDialog layer;
     ASSERT_TRUE(layer.Create(IDD_LAYER));

@@ -1,5 +1,7 @@
 #include "support/test_server.h"
 
+#include "support/test_files.h"
+
 #include "framework/handles.h"
 #include "framework/inet.h"
 
@@ -11,18 +13,6 @@ namespace qmtest {
 namespace {
 constexpr DWORD kStartTimeoutMs = 20000;
 constexpr DWORD kControlTimeoutMs = 10000;
-
-std::wstring Widen(const std::string& text)
-{
-    if (text.empty())
-        return {};
-    const int length =
-        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                          length);
-    return wide;
-}
 
 // The whole content of a small file, or nothing when it cannot be read.
 bool ReadSmallFile(const std::wstring& path, std::string& content)
