@@ -21,76 +21,19 @@ if [ ! -f "$driver" ]; then
     echo "FAIL: no login driver at $driver"
     exit 1
 fi
-source "$ROOT/scripts/wine-env.sh"
-# A private copy of the prepared prefix on a private display: this test's
-# Wine session and compositor neither disturb nor depend on the ones the
-# other tests share.
-unset DISPLAY
-private_wine=$(mktemp -d)
-qm_wine_prepare || exit 1
-cp -a "$QM_WINE_ROOT/prefix" "$private_wine/prefix" || exit 1
-export QM_WINE_ROOT="$private_wine" WINEPREFIX="$private_wine/prefix"
+source "$ROOT/tests/e2e/lib/compositor_screen.sh"
 
 PNG="$ROOT/res/png"
 SHOTS="$(cd "$bin/.." && pwd)/screenshots"
 mkdir -p "$SHOTS"
-work=$(mktemp -d)
 driver_pid=""
-compositor_pid=""
-own_display=0
-
-cleanup() {
-    [ -n "$driver_pid" ] && kill "$driver_pid" 2>/dev/null
-    if [ $own_display -eq 1 ]; then
-        # Let this display's Wine session end before its X server goes.
-        HOME="$QM_WINE_ROOT/home" timeout 30 wineserver -w 2>/dev/null
-    fi
-    [ -n "$compositor_pid" ] && kill "$compositor_pid" 2>/dev/null
-    qm_stop_xvfb
-    wait 2>/dev/null
-    rm -rf "$work"
-    qm_wine_stop
-    rm -rf "$private_wine"
-}
-trap cleanup EXIT
-
-if [ -z "${DISPLAY:-}" ]; then
-    own_display=1
-    # A Wine session of the prefix started on another display must end first.
-    HOME="$QM_WINE_ROOT/home" timeout 60 wineserver -w 2>/dev/null
-    qm_start_xvfb || exit 1
-fi
-# Per-pixel alpha is blended on screen only with a compositor.
-xcompmgr >/dev/null 2>&1 &
-compositor_pid=$!
-qm_wine_prepare || exit 1
-
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
-
-# "r g b a" (0..255) of one pixel of a picture or screenshot.
-rgba() {
-    local f="%[fx:int(255*p{$2,$3}"
-    convert "$1" -format "$f.r+.5)] $f.g+.5)] $f.b+.5)] $f.a+.5)]" info:
-}
+stop_test_programs() { [ -n "$driver_pid" ] && kill "$driver_pid" 2>/dev/null; }
 
 failures=()
 shot=""
 lx=0
 ly=0
 bg="0 0 0"
-
-# expect_near LABEL "r g b" "r g b" [tolerance]
-expect_near() {
-    local label=$1 tol=${4:-3} i
-    local -a want=($2) got=($3)
-    for i in 0 1 2; do
-        local d=$((want[i] - got[i]))
-        if [ ${d#-} -gt "$tol" ]; then
-            failures+=("$label: expected ($2), screen shows ($3)")
-            return
-        fi
-    done
-}
 
 # blended LABEL PX PY: pixel (PX,PY) of the login picture, premultiplied,
 # over the screen's background: colour + background * (1 - alpha).
