@@ -146,11 +146,16 @@ bool CThread::PostCommand(std::wstring& error, unsigned code)
     if (!m_bCommandQueue || !m_hCommandEvent)
         return true;
     m_commands.push_back(code);
-    if (!::SetEvent(m_hCommandEvent.get())) {
+    if (!SignalCommandEvent()) {
         error = SystemErrorText(::GetLastError());
         return false;
     }
     return true;
+}
+
+bool CThread::SignalCommandEvent() noexcept
+{
+    return ::SetEvent(m_hCommandEvent.get()) != FALSE;
 }
 
 void CThread::PostRunCommand()

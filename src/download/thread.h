@@ -65,6 +65,9 @@ protected:
     // lock. Without a command queue it succeeds and queues nothing. On false
     // `error` tells why (the code stays queued).
     bool PostCommand(std::wstring& error, unsigned code);
+    // Signals the command event; false with the thread's last error set when
+    // the system refuses. Virtual so a test can make the signal fail.
+    virtual bool SignalCommandEvent() noexcept;
     // Worker side: the oldest queued code, CMD_TIMEOUT after 100 ms without
     // one, or CMD_NONE at once when the queue is not in use.
     unsigned WaitCommand();

@@ -103,6 +103,8 @@ public:
         std::swap(handle, m_hCommandEvent);
         return handle;
     }
+    // While set, every command signal fails as a refused SetEvent would.
+    void FailSignals(bool fail) noexcept { m_failSignals = fail; }
     void SetStopPolls(int polls) { m_nStopPolls = polls; }
     void SetSecurity(SECURITY_ATTRIBUTES* security) { m_pSecurity = security; }
 
@@ -111,9 +113,17 @@ public:
 protected:
     unsigned Run() override { return m_body(*this); }
     void OnKilled() override { ++killedCalls; }
+    bool SignalCommandEvent() noexcept override
+    {
+        if (!m_failSignals)
+            return CThread::SignalCommandEvent();
+        ::SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
 
 private:
     Body m_body;
+    std::atomic<bool> m_failSignals{false};
 };
 
 // A body that waits for CMD_STOP and then returns `result`.
@@ -553,20 +563,17 @@ TEST(Thread, EventThatCannotBeSignalledFailsTheStartAndGivesEverythingBack)
     EXPECT_EQ(CThread::SyncTagRefCount(L"BadEvent"), -1);
 }
 
-// Disabled: swapping the command event under a waiting worker races with its
-// wait (one crash in a loaded CI run, none in repeated runs here); the test
-// needs a seam that fails SetEvent without replacing the handle.
-TEST(Thread, DISABLED_RunAndStopCommandsThatCannotBePostedRaiseAndTheThreadRuns)
+TEST(Thread, RunAndStopCommandsThatCannotBePostedRaiseAndTheThreadRuns)
 {
     TestThread t(UntilStop(8));
     t.Start();
-    UniqueHandle event =
-        t.SwapCommandEvent(UniqueHandle(::CreateSemaphoreW(nullptr, 0, 1, nullptr)));
+    t.FailSignals(true);
     try {
         t.PostRunCommand();
         FAIL() << "CMD_RUN was posted";
     } catch (const CThreadException& e) {
         EXPECT_EQ(e.m_nType, CThreadException::COMMAND_POST_FAILED);
+        EXPECT_FALSE(e.m_strMessage.empty());
     }
     DWORD exitCode = 0;
     try {
@@ -577,9 +584,10 @@ TEST(Thread, DISABLED_RunAndStopCommandsThatCannotBePostedRaiseAndTheThreadRuns)
     }
     EXPECT_EQ(exitCode, static_cast<DWORD>(STILL_ACTIVE));
     EXPECT_TRUE(t.IsAlive());
-    t.SwapCommandEvent(std::move(event));
-    // The failed CMD_STOP stayed queued; the worker finds it at its next wake-up.
+    // The unsignalled CMD_STOP stayed queued: the worker finds it when its
+    // wait times out, without any further signal.
     ASSERT_TRUE(WaitUntil([&] { return !t.IsAlive(); }));
+    t.FailSignals(false);
     EXPECT_EQ(StopThread(t), 8u);
 }
 
