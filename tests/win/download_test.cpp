@@ -134,19 +134,13 @@ DLTaskDesc Describe(const std::wstring& url, const std::wstring& saveDir,
     return desc;
 }
 
-class Download : public ::testing::Test {
+class Download : public qmtest::SharedServerTest {
 protected:
-    static void SetUpTestSuite() { s_server = new qmtest::TestServer(); }
-    static void TearDownTestSuite()
-    {
-        delete s_server;
-        s_server = nullptr;
-    }
-
     void SetUp() override
     {
-        ASSERT_TRUE(s_server->Started()) << "the test server did not start";
-        ASSERT_TRUE(s_server->Reset());
+        qmtest::SharedServerTest::SetUp();
+        if (HasFatalFailure())
+            return;
         m_dir = qmtest::MakeTempFolder(L"qm-download-");
         ASSERT_FALSE(m_dir.empty()) << ::GetLastError();
         m_logFile = m_dir + L"download.log";
@@ -180,11 +174,10 @@ protected:
         return ::testing::AssertionSuccess();
     }
 
-    qmtest::TestServer& Server() { return *s_server; }
-    std::wstring Url(const std::wstring& path) { return s_server->Url(path); }
+    std::wstring Url(const std::wstring& path) { return Server().Url(path); }
     void Route(const std::string& path, const std::string& fields)
     {
-        ASSERT_TRUE(s_server->AddRoute(path, fields)) << path << " " << fields;
+        ASSERT_TRUE(Server().AddRoute(path, fields)) << path << " " << fields;
     }
     std::wstring LogText()
     {
@@ -196,7 +189,7 @@ protected:
     // Requests the server received for `path` (query included).
     int RequestsFor(const std::string& path)
     {
-        const std::string log = s_server->Log();
+        const std::string log = Server().Log();
         const std::string needle = "\"path\": \"" + path + "\"";
         int count = 0;
         for (size_t at = log.find(needle); at != std::string::npos; at = log.find(needle, at + 1))
@@ -209,10 +202,7 @@ protected:
     std::unique_ptr<FDL> m_manager;
 
 private:
-    static qmtest::TestServer* s_server;
 };
-
-qmtest::TestServer* Download::s_server = nullptr;
 
 TEST_F(Download, ExistingTargetWithoutOverwriteIsDoneWithoutAskingTheServer)
 {

@@ -24,6 +24,7 @@
 #include "login/web_addresses.h"
 #include "resource.h"
 #include "skin/png_resource.h"
+#include "support/browser_event_args.h"
 #include "support/browser_log.h"
 #include "support/recording_http_server.h"
 #include "support/test_files.h"
@@ -133,49 +134,8 @@ ComPtr<IWebBrowser2> WebBrowserOf(const CWnd& control)
     return browser;
 }
 
-// DISPPARAMS as the control builds them for BeforeNavigate2: the frame's
-// browser object, five VARIANTs by reference and Cancel by reference, last
-// first.
-struct BeforeNavigate2Args {
-    UniqueVariant url;
-    UniqueVariant flags;
-    UniqueVariant targetFrame;
-    UniqueVariant postData;
-    UniqueVariant headers;
-    VARIANT_BOOL cancel = VARIANT_FALSE;
-    VARIANTARG args[7];
-    DISPPARAMS params{args, nullptr, 7, 0};
-
-    BeforeNavigate2Args(IDispatch* frame, const wchar_t* address) : url(address)
-    {
-        V_VT(&args[6]) = VT_DISPATCH;
-        V_DISPATCH(&args[6]) = frame;
-        VARIANT* const refs[] = {url.get(), flags.get(), targetFrame.get(), postData.get(),
-                                 headers.get()};
-        for (int i = 0; i < 5; ++i) {
-            V_VT(&args[5 - i]) = VT_BYREF | VT_VARIANT;
-            V_VARIANTREF(&args[5 - i]) = refs[i];
-        }
-        V_VT(&args[0]) = VT_BYREF | VT_BOOL;
-        V_BOOLREF(&args[0]) = &cancel;
-    }
-};
-
-// NewWindow2: the new window's browser object by reference, then Cancel.
-struct NewWindow2Args {
-    IDispatch* disp = nullptr;
-    VARIANT_BOOL cancel = VARIANT_TRUE;
-    VARIANTARG args[2];
-    DISPPARAMS params{args, nullptr, 2, 0};
-
-    NewWindow2Args()
-    {
-        V_VT(&args[1]) = VT_BYREF | VT_DISPATCH;
-        V_DISPATCHREF(&args[1]) = &disp;
-        V_VT(&args[0]) = VT_BYREF | VT_BOOL;
-        V_BOOLREF(&args[0]) = &cancel;
-    }
-};
+using qmtest::BeforeNavigate2Args;
+using qmtest::NewWindow2Args;
 
 // The hidden window that stands for the game window as the login window's
 // first owner.

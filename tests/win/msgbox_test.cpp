@@ -153,8 +153,8 @@ TEST_F(ExitBox, ShownAgainItIsTheSameWindowWithTheSameLook)
 TEST_F(ExitBox, PaintsItsPictureOverAWindowAndIsPhotographed)
 {
     // A plain window for the box to sit over, as the game window would be.
-    HWND backdrop = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 500, 300, 600,
-                                      300, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    HWND backdrop = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 500, 300, 600, 300,
+                                      nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(backdrop, nullptr);
     ShowAndFocus();
     ::UpdateWindow(box.m_hWnd);

@@ -164,30 +164,17 @@ TEST(WideToNarrow, NullArgumentsAndTextsThatDoNotFitGiveNull)
 
 // ---- HttpGetText ------------------------------------------------------------
 
-class HttpText : public ::testing::Test {
+class HttpText : public qmtest::SharedServerTest {
 protected:
-    static void SetUpTestSuite() { s_server = new qmtest::TestServer(); }
-    static void TearDownTestSuite()
-    {
-        delete s_server;
-        s_server = nullptr;
-    }
-    void SetUp() override
-    {
-        ASSERT_TRUE(s_server->Started()) << "the test server did not start";
-        ASSERT_TRUE(s_server->Reset());
-    }
     void Route(const std::string& path, const std::string& fields)
     {
-        ASSERT_TRUE(s_server->AddRoute(path, fields)) << path << " " << fields;
+        ASSERT_TRUE(Server().AddRoute(path, fields)) << path << " " << fields;
     }
-    std::wstring Url(const std::string& path) { return s_server->Url(Widen(path)); }
-    std::string Log() { return s_server->Log(); }
+    std::wstring Url(const std::string& path) { return Server().Url(Widen(path)); }
+    std::string Log() { return Server().Log(); }
 
     char m_buffer[kHttpTextBufferSize];
-    static qmtest::TestServer* s_server;
 };
-qmtest::TestServer* HttpText::s_server = nullptr;
 
 // 1500 letters: more than one read of 1023 bytes.
 std::string LongBody()
@@ -316,7 +303,7 @@ protected:
         NotificationCenter::Instance().AddObserver(NT_START_UP, &m_startUp);
 
         m_dlg.UseDownloadManager(&m_manager);
-        m_dlg.UseUpdateHost(L"127.0.0.1:" + std::to_wstring(s_server->Port()));
+        m_dlg.UseUpdateHost(L"127.0.0.1:" + std::to_wstring(Server().Port()));
         m_dlg.UseExecutablePath(m_exe);
     }
     void TearDown() override
@@ -332,7 +319,7 @@ protected:
     // own message, as the launcher does; true once it is over.
     bool CheckWithPage(const std::string& routeFields)
     {
-        if (!s_server->AddRoute(kVersionPage, routeFields))
+        if (!Server().AddRoute(kVersionPage, routeFields))
             return false;
         if (!m_dlg.m_hWnd && !m_dlg.Create(IDD_UPDATE_LOGIN, nullptr))
             return false;
@@ -355,7 +342,7 @@ protected:
 
 TEST_F(UpdateSplash, ShowsItsPictureAtItsSizeWithoutAFrameAsALayeredWindow)
 {
-    ASSERT_TRUE(s_server->AddRoute(kVersionPage, R"({"body": "1.0.0.8"})"));
+    ASSERT_TRUE(Server().AddRoute(kVersionPage, R"({"body": "1.0.0.8"})"));
     ASSERT_TRUE(m_dlg.Create(IDD_UPDATE_LOGIN, nullptr));
     ASSERT_FALSE(m_dlg.m_image.IsNull());
     EXPECT_EQ(m_dlg.m_image.GetWidth(), 411);
@@ -398,7 +385,7 @@ TEST_F(UpdateSplash, ShowsItsPictureAtItsSizeWithoutAFrameAsALayeredWindow)
 
 TEST_F(UpdateSplash, TheCheckRunsFromItsOwnMessageAndAsksForTheVersionPage)
 {
-    ASSERT_TRUE(s_server->AddRoute(kVersionPage, R"({"body": "1.0.0.8"})"));
+    ASSERT_TRUE(Server().AddRoute(kVersionPage, R"({"body": "1.0.0.8"})"));
     ASSERT_TRUE(m_dlg.Create(IDD_UPDATE_LOGIN, nullptr));
     EXPECT_EQ(m_startUp.calls, 0) << "nothing is read while the splash is being created";
     const long long minutes = static_cast<long long>(std::time(nullptr)) / 60;
@@ -422,7 +409,7 @@ TEST_F(UpdateSplash, ANewerVersionQueuesItsDownloadBesideTheExecutable)
     EXPECT_EQ(m_startUp.calls, 0) << "the splash waits for the download";
     ASSERT_EQ(m_manager.tasks.size(), 1u);
     const DLTaskDesc& task = m_manager.tasks[0];
-    EXPECT_EQ(std::wstring(task.szUrl), L"http://127.0.0.1:" + std::to_wstring(s_server->Port()) +
+    EXPECT_EQ(std::wstring(task.szUrl), L"http://127.0.0.1:" + std::to_wstring(Server().Port()) +
                                             L"/clientkv3/portHatch/qlm_Orbo.exe?version=1.0.0.9")
         << "the line end is not sent back";
     EXPECT_EQ(std::wstring(task.szSaveDir), m_dir);
@@ -467,12 +454,12 @@ TEST_F(UpdateSplash, PagesThatNameNoNewerVersionStartTheLogin)
         R"({"status": 404, "body": "<html><body>Not found</body></html>"})",
         R"({"status": 503, "body": "503 Service Unavailable"})",
     };
-    ASSERT_TRUE(s_server->AddRoute(kVersionPage, pages[0]));
+    ASSERT_TRUE(Server().AddRoute(kVersionPage, pages[0]));
     ASSERT_TRUE(m_dlg.Create(IDD_UPDATE_LOGIN, nullptr));
     ASSERT_TRUE(qmtest::PumpUntil([&] { return m_startUp.calls > 0; }, kWaitMs));
     for (const char* page : pages) {
         m_startUp.calls = 0;
-        ASSERT_TRUE(s_server->AddRoute(kVersionPage, page));
+        ASSERT_TRUE(Server().AddRoute(kVersionPage, page));
         m_dlg.CheckVersion();
         EXPECT_EQ(m_startUp.calls, 1) << page;
     }

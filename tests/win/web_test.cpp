@@ -16,6 +16,7 @@
 #include "framework/ole_container.h"
 #include "framework/variant.h"
 #include "resource.h"
+#include "support/browser_event_args.h"
 #include "support/browser_log.h"
 #include "support/recording_http_server.h"
 #include "support/test_files.h"
@@ -425,28 +426,11 @@ TEST_F(BrowserHost, PopupHandlerOpensOnlyWebAddresses)
         << "only the web address was opened";
 }
 
-// DISPPARAMS as the control builds them for NewWindow2: the new window's
-// browser object by reference, then Cancel by reference; last first.
-struct NewWindow2Args {
-    IDispatch* disp = nullptr;
-    VARIANT_BOOL cancel = VARIANT_TRUE;
-    VARIANTARG args[2];
-    DISPPARAMS params{args, nullptr, 2, 0};
-
-    NewWindow2Args()
-    {
-        V_VT(&args[1]) = VT_BYREF | VT_DISPATCH;
-        V_DISPATCHREF(&args[1]) = &disp;
-        V_VT(&args[0]) = VT_BYREF | VT_BOOL;
-        V_BOOLREF(&args[0]) = &cancel;
-    }
-};
-
 TEST_F(BrowserHost, NewWindow2HandsOutThePopupBrowsersApplication)
 {
     HostWnd host;
     ASSERT_TRUE(host.Create());
-    NewWindow2Args event;
+    qmtest::NewWindow2Args event;
     ASSERT_EQ(AfxRouteControlEvent(&host, HostWnd::kPage, DISPID_NEWWINDOW2, &event.params), S_OK);
     EXPECT_EQ(event.cancel, VARIANT_FALSE);
     ASSERT_NE(event.disp, nullptr);
@@ -459,7 +443,7 @@ TEST_F(BrowserHost, NewWindow2WithoutPopupWindowLeavesBothParametersAlone)
 {
     HostWnd host;
     ASSERT_TRUE(host.Create(false));
-    NewWindow2Args event;
+    qmtest::NewWindow2Args event;
     ASSERT_EQ(AfxRouteControlEvent(&host, HostWnd::kPage, DISPID_NEWWINDOW2, &event.params), S_OK);
     EXPECT_EQ(event.cancel, VARIANT_TRUE);
     EXPECT_EQ(event.disp, nullptr);

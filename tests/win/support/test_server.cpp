@@ -163,4 +163,23 @@ bool TestServer::Control(const wchar_t* verb, const wchar_t* path, const std::st
     return status == 200;
 }
 
+TestServer* SharedServerTest::s_server = nullptr;
+
+void SharedServerTest::SetUpTestSuite()
+{
+    s_server = new TestServer();
+}
+
+void SharedServerTest::TearDownTestSuite()
+{
+    delete s_server;
+    s_server = nullptr;
+}
+
+void SharedServerTest::SetUp()
+{
+    ASSERT_TRUE(s_server->Started()) << "the test server did not start";
+    ASSERT_TRUE(s_server->Reset());
+}
+
 } // namespace qmtest

@@ -5,6 +5,8 @@
 
 #include "framework/win32.h"
 
+#include <gtest/gtest.h>
+
 #include <string>
 
 namespace qmtest {
@@ -43,6 +45,20 @@ private:
 
     unsigned short m_port = 0;
     std::wstring m_portFile; // as Windows sees it
+};
+
+// A fixture whose tests share one server: started once for the suite,
+// its routes and log reset before each test.
+class SharedServerTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite();
+    static void TearDownTestSuite();
+    void SetUp() override;
+
+    static TestServer& Server() noexcept { return *s_server; }
+
+private:
+    static TestServer* s_server;
 };
 
 } // namespace qmtest
