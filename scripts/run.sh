@@ -10,26 +10,45 @@
 # the tour driver (tools/tour) stands in for that one action by navigating
 # the login page's browser to the game-entry address. Everything else is the
 # launcher's own behaviour.
+#
+# The launcher runs from a copy in a fresh folder (<out>/app), since an
+# update renames the running exe in place. With QM_RUN_UPDATE=1 the update
+# site first publishes the same launcher as version 1.0.0.9: the launcher
+# downloads it, keeps itself as quillmoor_tour.exe1.0.0.8, starts the new exe
+# and ends, and the new one goes through the whole flow.
 #   QM_RUN_OUT       screenshot folder (build/run)
 #   QM_RUN_NO_BUILD  set to 1 to use the existing build
+#   QM_RUN_UPDATE    set to 1 to publish an update first
 set -u
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-cd "$ROOT"
+cd "$ROOT" || exit 1
 
 if [ "${QM_RUN_NO_BUILD:-0}" != 1 ]; then
     "$ROOT/scripts/install-deps.sh" || exit 1
     # 64-bit, because only 64-bit Wine can be installed here; the shipped
     # 32-bit build is the same code.
-    { cmake --preset win64 && cmake --build --preset win64 -j2 --target Quillmoor quillmoor_tour; } \
+    { cmake --preset win64 && cmake --build --preset win64 -j2 --target Quillmoor quillmoor_tour \
+        quillmoor_tour_next; } \
         >/dev/null || { echo "build failed" >&2; exit 1; }
 fi
 
 source "$ROOT/scripts/wine-env.sh"
 out="${QM_RUN_OUT:-$ROOT/build/run}"
 mkdir -p "$out"
-rm -f "$out"/*.png "$out/enter" "$out/portal.log" "$out/ready"
-mkdir -p "$out/updates"
-tour="$ROOT/build/win64/bin/quillmoor_tour.exe"
+rm -f "$out"/*.png "$out/enter" "$out/exit-code" "$out/portal.log" "$out/ready"
+bin="$ROOT/build/win64/bin"
+update=0
+[ "${QM_RUN_UPDATE:-0}" = 1 ] && update=1
+
+# A fresh copy of the tour exe: an update renames it in place.
+rm -rf "$out/app" "$out/updates"
+mkdir -p "$out/app" "$out/updates"
+tour="$out/app/quillmoor_tour.exe"
+cp "$bin/quillmoor_tour.exe" "$tour" || { echo "run: no $bin/quillmoor_tour.exe" >&2; exit 1; }
+if [ "$update" = 1 ]; then
+    "$ROOT/tools/publish-update/publish-update" "$bin/quillmoor_tour_next.exe" 1.0.0.9 \
+        "$out/updates" || { echo "run: publishing the update failed" >&2; exit 1; }
+fi
 
 portal_pid=""
 launcher_pid=""
@@ -63,12 +82,46 @@ find_window() {
 }
 # Waits (at most $2 seconds) for a viewable window of size $1.
 wait_window() {
-    local i
-    for i in $(seq 1 $(($2 * 10))); do
+    for _ in $(seq 1 $(($2 * 10))); do
         find_window "$1" && return 0
         sleep 0.1
     done
     return 1
+}
+# The process id that Wine's X11 driver gives a window (_NET_WM_PID).
+window_pid() {
+    xprop -id "$1" _NET_WM_PID 2>/dev/null | sed -n 's/.* = *\([0-9]*\)$/\1/p'
+}
+# Like wait_window, for a window of another process than $2. Window ids do
+# not tell processes apart: X gives a new client the id range of one that
+# left.
+wait_window_not_of() {
+    local id pid
+    for _ in $(seq 1 $(($3 * 10))); do
+        if id=$(find_window "$1"); then
+            pid=$(window_pid "$id")
+            [ -n "$pid" ] && [ "$pid" != "$2" ] && return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+# Waits (at most $1 seconds) for the launcher this script started to end;
+# sets launcher_code to its exit code.
+launcher_code=""
+wait_for_launcher() {
+    for _ in $(seq 1 $(($1 * 10))); do
+        kill -0 "$launcher_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$launcher_pid" 2>/dev/null && return 1
+    wait "$launcher_pid"
+    launcher_code=$?
+    launcher_pid=""
+}
+# Waits (at most $1 seconds) until no Wine process of the prefix is left.
+wait_wine_end() {
+    HOME="$QM_WINE_ROOT/home" timeout "$1" wineserver -w
 }
 window_origin() {
     xwininfo -id "$1" | sed -n 's/.*Absolute upper-left \([XY]\): *\(-*[0-9]*\)/\2/p' | tr '\n' ' '
@@ -86,7 +139,7 @@ fi
 qm_wine_prepare || exit 1
 qm_wine_stop # a fresh wineserver for this display
 
-# The demo servers; the update folder publishes nothing, so no update runs.
+# The demo servers; the update folder publishes nothing unless QM_RUN_UPDATE=1.
 # The version page is answered after a pause so the splash can be seen.
 python3 "$ROOT/tools/demo-portal/demo_portal.py" --update-root "$out/updates" \
     --log "$out/portal.log" --ready-file "$out/ready" --version-delay 3 --max-seconds 600 \
@@ -97,14 +150,28 @@ for _ in $(seq 1 100); do [ -f "$out/ready" ] && break; sleep 0.1; done
 
 echo "Starting the launcher on $DISPLAY; screenshots go to $out"
 QM_TOUR_ENTER_FILE="$(winepath -w "$out/enter" 2>/dev/null)" \
+    QM_TOUR_EXIT_FILE="$(winepath -w "$out/exit-code" 2>/dev/null)" \
     qm_wine 600 "$tour" >"$out/launcher.log" 2>&1 &
 launcher_pid=$!
 
-wait_window 411x184 20 || fail "no update splash appeared"
+splash=$(wait_window 411x184 20) || fail "no update splash appeared"
+splash_pid=$(window_pid "$splash")
 sleep 1
 shot 01-update-splash
 
-wait_window 1194x685 20 || fail "no login window appeared"
+if [ "$update" = 1 ]; then
+    # The old launcher downloads the update, swaps the files, starts the new
+    # exe detached and ends; the new one shows its own splash.
+    wait_for_launcher 30 || fail "the launcher did not end after the update"
+    [ "$launcher_code" -eq 0 ] || fail "the old launcher ended with exit code $launcher_code"
+    [ -f "${tour}1.0.0.8" ] || fail "the old launcher was not kept as ${tour}1.0.0.8"
+    rm -f "$out/exit-code" # from here on, only the new launcher's
+    echo "The launcher updated itself to 1.0.0.9 and started the new exe."
+    [ -n "$splash_pid" ] || fail "the splash window names no process"
+    wait_window_not_of 411x184 "$splash_pid" 20 || fail "the new launcher showed no update splash"
+fi
+
+wait_window 1194x685 20 >/dev/null || fail "no login window appeared"
 sleep 2
 shot 02-login
 
@@ -125,15 +192,23 @@ shot 04-exit-confirmation
 read -r bx by < <(window_origin "$box")
 # The confirm button: 30..99 by 64..91 inside the box.
 xdotool mousemove $((bx + 65)) $((by + 77)) click 1
-for _ in $(seq 1 100); do
-    kill -0 "$launcher_pid" 2>/dev/null || break
-    sleep 0.1
-done
-if kill -0 "$launcher_pid" 2>/dev/null; then
-    fail "the launcher did not end after the exit was confirmed"
+if [ "$update" = 1 ]; then
+    # The new launcher is no child of this script: its end shows in the exit
+    # file and in the end of every Wine process of the prefix.
+    for _ in $(seq 1 100); do
+        [ -f "$out/exit-code" ] && break
+        sleep 0.1
+    done
+    wait_wine_end 20 || fail "Wine processes were still running after the exit"
+else
+    wait_for_launcher 10 || fail "the launcher did not end after the exit was confirmed"
+    [ "$launcher_code" -eq 0 ] || fail "the launcher ended with exit code $launcher_code"
 fi
-wait "$launcher_pid"
-code=$?
-launcher_pid=""
-[ "$code" -eq 0 ] || fail "the launcher ended with exit code $code"
-echo "The launcher ended with exit code 0. Screenshots saved in $out"
+[ -f "$out/exit-code" ] || fail "the launcher wrote no exit code"
+code=$(tr -d '[:space:]' <"$out/exit-code")
+[ "$code" = 0 ] || fail "the launcher ended with exit code $code"
+if [ "$update" = 1 ]; then
+    echo "The new launcher ended with exit code 0. Screenshots saved in $out"
+else
+    echo "The launcher ended with exit code 0. Screenshots saved in $out"
+fi

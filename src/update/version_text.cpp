@@ -2,7 +2,10 @@
 
 #include <climits>
 
+// A build may define another version (the tour's next launcher does).
+#ifndef QM_CLIENT_VERSION
 #define QM_CLIENT_VERSION "1.0.0.8"
+#endif
 const char* const CLIENT_VERSION = QM_CLIENT_VERSION;
 const wchar_t* const CLIENT_VERSION_W = L"" QM_CLIENT_VERSION;
 
