@@ -22,7 +22,10 @@ def free_ports(n):
     return ports
 
 
-class DemoPortalTest(unittest.TestCase):
+class PortalFixture(unittest.TestCase):
+    """Starts the demo portal on free ports with one published version page."""
+    version_delay = 0
+
     def setUp(self):
         self.dir = tempfile.TemporaryDirectory()
         self.ports = free_ports(4)
@@ -35,7 +38,8 @@ class DemoPortalTest(unittest.TestCase):
         self.proc = subprocess.Popen(
             [sys.executable, PORTAL, "--ports", ",".join(map(str, self.ports)),
              "--log", self.log, "--update-root", self.root, "--ready-file", ready,
-             "--max-seconds", "60"], stdout=subprocess.DEVNULL)
+             "--max-seconds", "60", "--version-delay", str(self.version_delay)],
+            stdout=subprocess.DEVNULL)
         deadline = time.time() + 10
         while not os.path.exists(ready):
             self.assertLess(time.time(), deadline, "demo portal did not start")
@@ -59,6 +63,12 @@ class DemoPortalTest(unittest.TestCase):
         conn.close()
         return response.status, body.decode("utf-8", "replace")
 
+    def entries(self):
+        with open(self.log) as f:
+            return [json.loads(line) for line in f]
+
+
+class DemoPortalTest(PortalFixture):
     def test_login_page_leads_to_the_game_entry_address(self):
         status, body = self.get("game", "/client")
         self.assertEqual(status, 200)
@@ -89,11 +99,34 @@ class DemoPortalTest(unittest.TestCase):
     def test_requests_are_logged_with_site_path_and_headers(self):
         self.get("game", "/client")
         self.get("pay", "/?gameid=223")
-        with open(self.log) as f:
-            entries = [json.loads(line) for line in f]
+        entries = self.entries()
         self.assertEqual([(e["site"], e["path"]) for e in entries],
                          [("game", "/client"), ("pay", "/?gameid=223")])
         self.assertEqual(entries[0]["headers"]["X-Probe"], "1")
+
+    def test_each_entry_carries_its_arrival_and_answer_times(self):
+        before = time.time()
+        self.get("game", "/client")
+        after = time.time()
+        entry = self.entries()[0]
+        self.assertLessEqual(before, entry["time"])
+        self.assertLessEqual(entry["time"], entry["answered"])
+        self.assertLessEqual(entry["answered"], after)
+
+
+class DelayedVersionPageTest(PortalFixture):
+    version_delay = 0.3
+
+    def test_the_version_page_is_answered_after_the_delay(self):
+        status, body = self.get("update", "/clientkv3/portHatch/qlm_Orbo.html?1")
+        self.assertEqual((status, body), (200, "1.0.0.9"))
+        entry = self.entries()[0]
+        self.assertGreaterEqual(entry["answered"] - entry["time"], 0.3)
+
+    def test_other_pages_are_answered_at_once(self):
+        self.get("game", "/client")
+        entry = self.entries()[0]
+        self.assertLess(entry["answered"] - entry["time"], 0.3)
 
 
 if __name__ == "__main__":

@@ -9,10 +9,14 @@ default hosts):
   portal  18704  "/view-2.html" customer-service page
 
     demo_portal.py [--update-root DIR] [--log FILE.jsonl] [--ready-file FILE]
-                   [--max-seconds N] [--ports U,G,P,S]
+                   [--max-seconds N] [--ports U,G,P,S] [--version-delay S]
 
 Every request is logged (site, method, path with query, headers) to the log
 file, one JSON object per line, so end-to-end tests can see what arrived.
+Each line also carries wall-clock Unix times in seconds: "time", when the
+request arrived, and "answered", when its answer was handed to the
+connection; the line is written just before the answer goes out, so whoever
+holds an answer finds its line. Benchmarks time the launcher from "answered".
 """
 import argparse
 import html
@@ -86,9 +90,14 @@ class SiteHandler(BaseHTTPRequestHandler):
     def log_message(self, fmt, *args):  # quiet; requests go to the JSON log
         pass
 
-    def record(self):
+    def record(self, answered=None):
+        if self.recorded:
+            return
+        self.recorded = True
         entry = {"site": self.server.site, "method": self.command, "path": self.path,
-                 "headers": {k: v for k, v in self.headers.items()}}
+                 "headers": {k: v for k, v in self.headers.items()}, "time": self.arrived}
+        if answered is not None:
+            entry["answered"] = answered
         with self.server.log_lock:
             if self.server.log_file:
                 self.server.log_file.write(json.dumps(entry) + "\n")
@@ -96,6 +105,7 @@ class SiteHandler(BaseHTTPRequestHandler):
 
     def send_body(self, status, body, content_type="text/html; charset=utf-8"):
         data = body.encode("utf-8") if isinstance(body, str) else body
+        self.record(answered=time.time())
         self.send_response(status)
         self.send_header("Content-Type", content_type)
         self.send_header("Content-Length", str(len(data)))
@@ -108,10 +118,13 @@ class SiteHandler(BaseHTTPRequestHandler):
         self.do_GET()
 
     def do_GET(self):
-        self.record()
+        self.arrived, self.recorded = time.time(), False
         url = urllib.parse.urlsplit(self.path)
         handler = getattr(self, "site_" + self.server.site)
-        handler(url)
+        try:
+            handler(url)
+        finally:
+            self.record()  # a request that got no answer is logged all the same
 
     def site_game(self, url):
         if url.path == "/client":
