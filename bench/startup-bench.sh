@@ -20,7 +20,7 @@
 # window visible; 4. working sets (VmRSS of the Wine process) of the floor with
 # its window, the launcher at the login window, and in game (the tour driver,
 # tools/tour, which enters the game as no page can be clicked under Wine); 5.
-# stripped sizes of the 32-bit Quillmoor.exe (build/win32, built when missing)
+# stripped sizes of the 32-bit Quillmoor.exe (build/win32, brought up to date)
 # and the 32-bit floor (build/bench-win32).
 #
 # Runs on its own Xvfb display with its own Wine prefix (QM_WINE_ROOT, default
@@ -68,10 +68,9 @@ echo "building (64-bit in $BUILD, 32-bit in $W32 and $FLOOR32) ..."
 { configure "$BUILD" win64 &&
     cmake --build "$BUILD" -j2 --target Quillmoor quillmoor_tour startup_probe floor_window; } \
     >"$ROOT/build/startup-bench-build.log" 2>&1 || die "64-bit build failed (build/startup-bench-build.log)"
-if [ ! -f "$W32/bin/Quillmoor.exe" ]; then
-    { configure "$W32" win32 && cmake --build "$W32" -j2 --target Quillmoor; } \
-        >>"$ROOT/build/startup-bench-build.log" 2>&1 || die "32-bit build failed"
-fi
+# Built every time (it is quick when up to date), so the size is never a stale exe's.
+{ configure "$W32" win32 && cmake --build "$W32" -j2 --target Quillmoor; } \
+    >>"$ROOT/build/startup-bench-build.log" 2>&1 || die "32-bit build failed"
 { configure "$FLOOR32" win32 && cmake --build "$FLOOR32" -j2 --target floor_window; } \
     >>"$ROOT/build/startup-bench-build.log" 2>&1 || die "32-bit floor build failed"
 
