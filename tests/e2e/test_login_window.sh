@@ -11,21 +11,10 @@
 #   - a click on the close button ends the process with exit code 0.
 set -u
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-if [ $# -lt 1 ]; then
-    echo "usage: $0 path/to/Quillmoor.exe" >&2
-    exit 2
-fi
-bin="$(cd "$(dirname "$1")" && pwd)"
-driver="$bin/login_driver.exe"
-if [ ! -f "$driver" ]; then
-    echo "FAIL: no login driver at $driver"
-    exit 1
-fi
-source "$ROOT/tests/e2e/lib/compositor_screen.sh"
+source "$ROOT/tests/e2e/lib/compositor_screen.sh" "${1:-}" login_driver.exe
+driver=$program
 
 PNG="$ROOT/res/png"
-SHOTS="$(cd "$bin/.." && pwd)/screenshots"
-mkdir -p "$SHOTS"
 driver_pid=""
 stop_test_programs() { [ -n "$driver_pid" ] && kill "$driver_pid" 2>/dev/null; }
 

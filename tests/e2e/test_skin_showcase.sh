@@ -2,24 +2,14 @@
 # The skin as people see it. The showcase driver (built beside the launcher,
 # whose exe is $1) shows the login picture, the update splash and the image
 # buttons on a display with a compositor, over a checkerboard backdrop. The
-# screenshots are saved to build/screenshots/skin-*.png, and sampled pixels
+# screenshots are saved to <build>/screenshots/skin-*.png, and sampled pixels
 # are checked against what the pictures and the blending rules predict.
 set -u
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-if [ $# -lt 1 ]; then
-    echo "usage: $0 path/to/Quillmoor.exe" >&2
-    exit 2
-fi
-showcase="$(cd "$(dirname "$1")" && pwd)/skin_showcase.exe"
-if [ ! -f "$showcase" ]; then
-    echo "FAIL: no showcase at $showcase"
-    exit 1
-fi
-source "$ROOT/tests/e2e/lib/compositor_screen.sh"
+source "$ROOT/tests/e2e/lib/compositor_screen.sh" "${1:-}" skin_showcase.exe
+showcase=$program
 
 PNG="$ROOT/res/png"
-SHOTS="$ROOT/build/screenshots"
-mkdir -p "$SHOTS"
 showcase_pid=""
 stop_test_programs() { [ -n "$showcase_pid" ] && kill "$showcase_pid" 2>/dev/null; }
 

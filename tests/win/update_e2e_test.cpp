@@ -336,6 +336,21 @@ protected:
         EXPECT_NE(WaitForSplash(), nullptr) << "no splash appeared";
         ExpectUpdated(versionQuery, m_backup);
     }
+    // Runs one update to 1.0.0.9 whose backup cannot take its usual name
+    // and must take a random one.
+    void UpdateToRandomBackup()
+    {
+        StartServer();
+        ServeVersion("1.0.0.9");
+        ServeExecutable();
+        Launch();
+        if (HasFatalFailure())
+            return;
+        ASSERT_TRUE(m_launcher.WaitExit(kWaitMs)) << "the old launcher did not end";
+        const std::wstring backup = RandomBackup();
+        ASSERT_FALSE(backup.empty()) << "no backup named Quillmoor.exe<0..9999>";
+        ExpectUpdated("1.0.0.9", backup);
+    }
     // The one backup under X + a number of one to four digits.
     std::wstring RandomBackup()
     {
@@ -478,30 +493,14 @@ TEST_F(UpdateE2E, AReadOnlyBackupOfTheSameNameGivesWayToARandomName)
 {
     ASSERT_TRUE(WriteWholeFile(m_backup, "read-only backup"));
     ASSERT_TRUE(::SetFileAttributesW(m_backup.c_str(), FILE_ATTRIBUTE_READONLY));
-    StartServer();
-    ServeVersion("1.0.0.9");
-    ServeExecutable();
-    Launch();
-    DWORD code = 1;
-    ASSERT_TRUE(m_launcher.WaitExit(kWaitMs, &code));
-    const std::wstring backup = RandomBackup();
-    ASSERT_FALSE(backup.empty()) << "no backup named Quillmoor.exe<0..9999>";
-    ExpectUpdated("1.0.0.9", backup);
+    UpdateToRandomBackup();
     EXPECT_EQ(Content(m_backup), "read-only backup");
 }
 
 TEST_F(UpdateE2E, AFolderOfTheBackupNameGivesWayToARandomName)
 {
     ASSERT_TRUE(::CreateDirectoryW(m_backup.c_str(), nullptr));
-    StartServer();
-    ServeVersion("1.0.0.9");
-    ServeExecutable();
-    Launch();
-    DWORD code = 1;
-    ASSERT_TRUE(m_launcher.WaitExit(kWaitMs, &code));
-    const std::wstring backup = RandomBackup();
-    ASSERT_FALSE(backup.empty()) << "no backup named Quillmoor.exe<0..9999>";
-    ExpectUpdated("1.0.0.9", backup);
+    UpdateToRandomBackup();
     EXPECT_NE(::GetFileAttributesW(m_backup.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
 }
 

@@ -1,10 +1,28 @@
-# Sourced by the screenshot tests (ROOT set): a private copy of the prepared
-# Wine prefix on a private display with a compositor, so the test's Wine
-# session neither disturbs nor depends on the ones the other tests share,
-# and per-pixel alpha is blended on screen as a player sees it. Everything
-# is torn down on exit; a test that starts programs defines
-# stop_test_programs, which runs first. Gives $work (a scratch folder),
-# winpath, rgba and expect_near.
+# Sourced by the screenshot tests (ROOT set) with two arguments, the
+# launcher exe the test was given and the name of the program built beside it
+# that the test drives: a private copy of the prepared Wine prefix on a
+# private display with a compositor, so the test's Wine session neither
+# disturbs nor depends on the ones the other tests share, and per-pixel alpha
+# is blended on screen as a player sees it. Everything is torn down on exit;
+# a test that starts programs defines stop_test_programs, which runs first.
+# Gives $bin (the build's program folder), $program (the driven program's
+# path), $SHOTS (the build's screenshot folder, where the Windows tests save
+# theirs too), $work (a scratch folder), winpath, rgba and expect_near.
+if [ $# -lt 2 ] || [ -z "$1" ]; then
+    echo "usage: $0 path/to/Quillmoor.exe" >&2
+    exit 2
+fi
+bin="$(cd "$(dirname "$1")" 2>/dev/null && pwd)" || {
+    echo "FAIL: no folder $(dirname "$1")"
+    exit 1
+}
+program="$bin/$2"
+if [ ! -f "$program" ]; then
+    echo "FAIL: no $2 beside the launcher in $bin"
+    exit 1
+fi
+SHOTS="$(cd "$bin/.." && pwd)/screenshots"
+mkdir -p "$SHOTS"
 source "$ROOT/scripts/wine-env.sh"
 unset DISPLAY
 private_wine=$(mktemp -d)
