@@ -102,25 +102,27 @@ void CThread::Start()
     }
 
     AcquireSyncTag();
-    m_hThread.reset(::CreateThread(m_pSecurity, m_nStackSize, ThreadProc, this, 0, &m_dwThreadId));
-    if (!m_hThread) {
-        const DWORD error = ::GetLastError();
-        ReleaseSyncTag();
-        lock.Leave();
-        throw CThreadException(this, SystemErrorText(error),
-                               CThreadException::THREAD_CREATE_FAILED);
-    }
-
-    // The new thread blocks on the class-wide lock until this returns, and
-    // then finds CMD_START first in its queue.
+    // CMD_START is queued before the thread exists: when it cannot be posted
+    // there is no thread to terminate. A thread killed while it starts up can
+    // die holding the loader lock and hang the process at exit.
     std::wstring error;
     if (!PostCommand(error, CMD_START)) {
-        ::TerminateThread(m_hThread.get(), 0xFFFFFFFF);
-        ::WaitForSingleObject(m_hThread.get(), kTerminateWaitMs);
         ReleaseSyncTag();
         Reset();
         lock.Leave();
         throw CThreadException(this, error, CThreadException::COMMAND_POST_FAILED);
+    }
+
+    // The new thread blocks on the class-wide lock until this returns, and
+    // then finds CMD_START first in its queue.
+    m_hThread.reset(::CreateThread(m_pSecurity, m_nStackSize, ThreadProc, this, 0, &m_dwThreadId));
+    if (!m_hThread) {
+        const DWORD createError = ::GetLastError();
+        ReleaseSyncTag();
+        Reset();
+        lock.Leave();
+        throw CThreadException(this, SystemErrorText(createError),
+                               CThreadException::THREAD_CREATE_FAILED);
     }
 }
 

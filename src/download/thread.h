@@ -18,7 +18,7 @@ public:
     enum : unsigned {
         CMD_NONE = 0,    // WaitCommand: the queue is not in use
         CMD_TIMEOUT = 1, // WaitCommand: nothing arrived within 100 ms
-        CMD_START = 2,   // posted by Start right after the thread was created
+        CMD_START = 2,   // queued by Start just before the thread is created
         CMD_RUN = 3,     // posted by PostRunCommand: there is work to do
         CMD_STOP = 7,    // posted by Stop: Run is to return
     };
