@@ -2,6 +2,7 @@
 // name-based exclusion and its tags, and the failures it raises.
 #include "download/thread.h"
 #include "download/thread_exception.h"
+#include "support/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -548,25 +549,69 @@ TEST(Thread, LockUnderLoadWhileThreadsOfTheNameStartAndEnd)
 
 TEST(Thread, EventThatCannotBeSignalledFailsTheStartAndGivesEverythingBack)
 {
-    TestThread t(UntilStop(0), true, L"BadEvent");
+    std::atomic<int> bodies{0};
+    std::atomic<unsigned> firstCommand{CThread::CMD_NONE};
+    TestThread t(
+        [&](TestThread& self) {
+            ++bodies;
+            firstCommand = self.WaitCommand();
+            while (self.WaitCommand() != CThread::CMD_STOP) {
+            }
+            return 3u;
+        },
+        true, L"BadEvent");
     // A semaphore is no event: SetEvent fails on it.
-    t.SwapCommandEvent(UniqueHandle(::CreateSemaphoreW(nullptr, 0, 1, nullptr)));
+    UniqueHandle event =
+        t.SwapCommandEvent(UniqueHandle(::CreateSemaphoreW(nullptr, 0, 1, nullptr)));
     try {
         t.Start();
         FAIL() << "the start succeeded without its CMD_START";
     } catch (const CThreadException& e) {
-        EXPECT_EQ(e.m_nType, CThreadException::COMMAND_POST_FAILED);
+        EXPECT_EQ(e.m_nType, CThreadException::COMMAND_POST_FAILED)
+            << qmtest::Narrow(e.m_strMessage);
         EXPECT_FALSE(e.m_strMessage.empty());
     }
     EXPECT_FALSE(t.IsAlive());
     EXPECT_EQ(t.QueuedCommands(), 0u);
     EXPECT_EQ(CThread::SyncTagRefCount(L"BadEvent"), -1);
+    // No thread was ever made, so no body can turn up late.
+    ::Sleep(200);
+    EXPECT_EQ(bodies, 0);
+
+    // With a working event the same object starts, and its first command is
+    // the new start's own CMD_START, not a leftover of the failed one.
+    t.SwapCommandEvent(std::move(event));
+    t.Start();
+    ASSERT_TRUE(WaitUntil([&] { return firstCommand != CThread::CMD_NONE; }));
+    EXPECT_EQ(firstCommand, CThread::CMD_START);
+    EXPECT_EQ(t.QueuedCommands(), 0u);
+    EXPECT_EQ(StopThread(t), 3u);
+    EXPECT_EQ(bodies, 1);
 }
 
 TEST(Thread, RunAndStopCommandsThatCannotBePostedRaiseAndTheThreadRuns)
 {
-    TestThread t(UntilStop(8));
+    Event started;
+    Event go;
+    std::vector<unsigned> seen; // written by the worker only until it returns
+    TestThread t([&](TestThread& self) {
+        while (self.WaitCommand() != CThread::CMD_START) {
+        }
+        started.Set();
+        // Held here until the test has looked, so the worker cannot take the
+        // queued codes early.
+        go.Wait();
+        for (;;) {
+            const unsigned code = self.WaitCommand();
+            if (code == CThread::CMD_TIMEOUT)
+                continue;
+            seen.push_back(code);
+            if (code == CThread::CMD_STOP)
+                return 8u;
+        }
+    });
     t.Start();
+    ASSERT_TRUE(started.Wait());
     t.FailSignals(true);
     try {
         t.PostRunCommand();
@@ -584,9 +629,13 @@ TEST(Thread, RunAndStopCommandsThatCannotBePostedRaiseAndTheThreadRuns)
     }
     EXPECT_EQ(exitCode, static_cast<DWORD>(STILL_ACTIVE));
     EXPECT_TRUE(t.IsAlive());
-    // The unsignalled CMD_STOP stayed queued: the worker finds it when its
-    // wait times out, without any further signal.
+    EXPECT_EQ(t.QueuedCommands(), 2u);
+
+    // Both unsignalled codes stayed queued: the worker finds them in order
+    // without any further signal.
+    go.Set();
     ASSERT_TRUE(WaitUntil([&] { return !t.IsAlive(); }));
+    EXPECT_EQ(seen, (std::vector<unsigned>{CThread::CMD_RUN, CThread::CMD_STOP}));
     t.FailSignals(false);
     EXPECT_EQ(StopThread(t), 8u);
 }
