@@ -26,6 +26,30 @@ CTesselApp* GetTesselApp() noexcept
     return static_cast<CTesselApp*>(AfxGetApp());
 }
 
+CWndGame* CreateGameWindow(CWinApp* app)
+{
+    WNDCLASSW wc{};
+    wc.style = CS_SAVEBITS; // the game window sets its own style when created
+    wc.lpfnWndProc = ::DefWindowProcW;
+    wc.hInstance = AfxGetInstanceHandle();
+    wc.lpszClassName = kGameWndClassName;
+    if (!AfxRegisterClass(&wc))
+        AfxThrowResourceException();
+
+    auto* const game = new CWndGame;
+    if (app)
+        app->m_pMainWnd = game; // already while the window is being created
+    // The window is given its real size when the game is entered.
+    const RECT initial{0, 100, 0, 200};
+    if (!game->CreateEx(WS_EX_APPWINDOW, kGameWndClassName, kGameWndTitle, WS_OVERLAPPEDWINDOW,
+                        initial, nullptr, 0, nullptr)) {
+        if (app)
+            app->m_pMainWnd = nullptr;
+        return nullptr;
+    }
+    return game;
+}
+
 BOOL CTesselApp::InitInstance()
 {
     INITCOMMONCONTROLSEX controls{};
@@ -44,23 +68,8 @@ BOOL CTesselApp::InitInstance()
     SetRegistryKey(kProfileRoot);
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 
-    WNDCLASSW wc{};
-    wc.style = CS_SAVEBITS; // the game window sets its own style when created
-    wc.lpfnWndProc = ::DefWindowProcW;
-    wc.hInstance = AfxGetInstanceHandle();
-    wc.lpszClassName = kGameWndClassName;
-    if (!AfxRegisterClass(&wc))
-        AfxThrowResourceException();
-
-    auto* const game = new CWndGame;
-    m_pMainWnd = game;
-    // The window is given its real size when the game is entered.
-    const RECT initial{0, 100, 0, 200};
-    if (!game->CreateEx(WS_EX_APPWINDOW, kGameWndClassName, kGameWndTitle, WS_OVERLAPPEDWINDOW,
-                        initial, nullptr, 0, nullptr)) {
-        m_pMainWnd = nullptr; // the object has deleted itself
+    if (!CreateGameWindow(this))
         return FALSE;
-    }
 
     Notification checkUpdate(NT_CHECK_UPDATE, 0, 0, 0);
     NotificationCenter::Instance().Post(&checkUpdate);

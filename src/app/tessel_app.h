@@ -4,6 +4,7 @@
 #include "framework/app.h"
 
 class CImpIDispatch;
+class CWndGame;
 
 // The game window's class, registered at start-up.
 extern const wchar_t kGameWndClassName[];
@@ -24,3 +25,9 @@ public:
 };
 
 CTesselApp* GetTesselApp() noexcept;
+
+// Registers the game window's class (raising a resource exception when that
+// fails) and creates the hidden game window, which becomes `app`'s main
+// window when `app` is given. Null when the window cannot be created; the
+// object has then deleted itself.
+CWndGame* CreateGameWindow(CWinApp* app);

@@ -61,17 +61,9 @@ protected:
 
     void SetUp() override
     {
-        WNDCLASSW wc{};
-        wc.style = CS_SAVEBITS;
-        wc.lpfnWndProc = ::DefWindowProcW;
-        wc.hInstance = ::GetModuleHandleW(nullptr);
-        wc.lpszClassName = kGameWndClassName;
-        ASSERT_TRUE(AfxRegisterClass(&wc));
-        game = new CWndGame;
-        app.m_pMainWnd = game;
-        const RECT initial{0, 100, 0, 200};
-        ASSERT_TRUE(game->CreateEx(WS_EX_APPWINDOW, kGameWndClassName, L"Quillmoor",
-                                   WS_OVERLAPPEDWINDOW, initial, nullptr, 0));
+        game = CreateGameWindow(&app);
+        ASSERT_NE(game, nullptr);
+        ASSERT_EQ(app.m_pMainWnd, game);
         hwnd = game->m_hWnd;
         game->m_tray.SetNotifyFunction(RecordTray);
         g_trayMessages.clear();

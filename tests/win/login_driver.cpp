@@ -51,21 +51,8 @@ public:
         AfxEnableControlContainer(new CCustomOccManager);
         m_pImpIDispatch = new CImpIDispatch;
 
-        WNDCLASSW wc{};
-        wc.style = CS_SAVEBITS;
-        wc.lpfnWndProc = ::DefWindowProcW;
-        wc.hInstance = AfxGetInstanceHandle();
-        wc.lpszClassName = kGameWndClassName;
-        if (!AfxRegisterClass(&wc))
+        if (!CreateGameWindow(this))
             return FALSE;
-        auto* const game = new CWndGame;
-        m_pMainWnd = game;
-        const RECT initial{0, 100, 0, 200};
-        if (!game->CreateEx(WS_EX_APPWINDOW, kGameWndClassName, kGameWndTitle, WS_OVERLAPPEDWINDOW,
-                            initial, nullptr, 0, nullptr)) {
-            m_pMainWnd = nullptr;
-            return FALSE;
-        }
 
         Notification startUp(NT_START_UP, 0, 0, 0);
         NotificationCenter::Instance().Post(&startUp);

@@ -653,16 +653,9 @@ TEST_F(LoginWindow, LayerThatIsGoneLeavesNoRegistration)
 
 TEST_F(LoginWindow, GameWindowShowsTheLoginWindowAtStartUp)
 {
-    WNDCLASSW wc{};
-    wc.style = CS_SAVEBITS;
-    wc.lpfnWndProc = ::DefWindowProcW;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.lpszClassName = kGameWndClassName;
-    ASSERT_TRUE(AfxRegisterClass(&wc));
-    auto* const game = new CWndGame; // deletes itself with its window
-    const RECT initial{0, 100, 0, 200};
-    ASSERT_TRUE(game->CreateEx(WS_EX_APPWINDOW, kGameWndClassName, kGameWndTitle,
-                               WS_OVERLAPPEDWINDOW, initial, nullptr, 0, nullptr));
+    // Not the main window: its end must not end this test's message loop.
+    CWndGame* const game = CreateGameWindow(nullptr); // deletes itself with its window
+    ASSERT_NE(game, nullptr);
     const HWND gameHwnd = game->m_hWnd;
 
     Notification startUp(NT_START_UP, 0, 0, 0);
