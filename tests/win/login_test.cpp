@@ -51,16 +51,6 @@ constexpr int kPictureHeight = 685;
 
 using qmtest::Narrow;
 
-// The port of the compiled-in game site when it is this machine, else 0.
-unsigned short LocalGameSitePort()
-{
-    const std::wstring host = QM_GAME_HOST;
-    const std::wstring local = L"127.0.0.1:";
-    if (host.compare(0, local.size(), local) != 0)
-        return 0;
-    return static_cast<unsigned short>(std::stoi(host.substr(local.size())));
-}
-
 // Stands in for the game site on its compiled-in port.
 using GameSite = qmtest::RecordingHttpServer;
 
@@ -184,7 +174,7 @@ protected:
     // The game site on its compiled-in port; skips when that is not local.
     std::unique_ptr<GameSite> StartGameSite()
     {
-        const unsigned short port = LocalGameSitePort();
+        const unsigned short port = qmtest::LoopbackPort(QM_GAME_HOST);
         if (port == 0)
             return nullptr;
         auto site = std::make_unique<GameSite>(port);

@@ -45,18 +45,6 @@ using qmtest::WriteWholeFile;
 
 // ---- the update host --------------------------------------------------------
 
-// The port of the compiled-in update host, which must be this machine's
-// loopback address for the tests to serve it; 0 otherwise.
-unsigned short UpdatePort()
-{
-    const std::wstring host = QM_UPDATE_HOST;
-    const std::wstring local = L"127.0.0.1:";
-    if (host.compare(0, local.size(), local) != 0)
-        return 0;
-    const int port = std::atoi(Narrow(host.substr(local.size())).c_str());
-    return port > 0 && port < 65536 ? static_cast<unsigned short>(port) : 0;
-}
-
 // Whether something accepts connections on 127.0.0.1:port.
 bool SomethingListensOn(unsigned short port)
 {
@@ -169,7 +157,7 @@ class UpdateE2E : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_port = UpdatePort();
+        m_port = qmtest::LoopbackPort(QM_UPDATE_HOST);
         ASSERT_NE(m_port, 0) << "these tests serve the compiled-in update host, which must be "
                                 "127.0.0.1:<port>; it is "
                              << Narrow(QM_UPDATE_HOST);
@@ -214,23 +202,29 @@ protected:
         m_server = std::make_unique<qmtest::TestServer>(kServerSeconds, m_port);
         ASSERT_TRUE(m_server->Started()) << "the test server could not take 127.0.0.1:" << m_port;
     }
-    // The version page; a pause of two seconds before it answers keeps the
-    // splash on screen long enough to be seen, also on a loaded machine.
-    // `body` goes into the route's JSON as it is, so JSON escapes work.
-    void ServeVersion(const std::string& body)
+    // The version page's route for `body`; a pause of two seconds before it
+    // answers keeps the splash on screen long enough to be seen, also on a
+    // loaded machine. `body` goes into the JSON as it is, so JSON escapes work.
+    static std::string VersionAnswer(const std::string& body)
     {
-        ServeVersionRoute(R"({"body": ")" + body + R"(", "stall_before_headers": 2})");
+        return R"({"body": ")" + body + R"(", "stall_before_headers": 2})";
     }
-    void ServeVersionRoute(const std::string& fields)
+    static std::string StandIn()
     {
-        ASSERT_TRUE(m_server->AddRoute(kVersionPage, fields)) << fields;
+        return std::string(QM_BINARY_DIR) + "/bin/fake_new_launcher.exe";
     }
-    // The new executable: the stand-in unless other route fields are given.
-    void ServeExecutable(const std::string& fields = "")
+    // Starts the update server with the version page's route and the new
+    // executable's (the stand-in unless other fields are given), then the launcher.
+    void LaunchWith(const std::string& versionRoute, const std::string& executableRoute = "")
     {
-        const std::string stand_in = std::string(QM_BINARY_DIR) + "/bin/fake_new_launcher.exe";
-        ASSERT_TRUE(m_server->AddRoute(
-            kExecutablePath, fields.empty() ? R"({"body_file": ")" + stand_in + R"("})" : fields));
+        StartServer();
+        if (HasFatalFailure())
+            return;
+        ASSERT_TRUE(m_server->AddRoute(kVersionPage, versionRoute)) << versionRoute;
+        const std::string executable =
+            executableRoute.empty() ? R"({"body_file": ")" + StandIn() + R"("})" : executableRoute;
+        ASSERT_TRUE(m_server->AddRoute(kExecutablePath, executable)) << executable;
+        Launch();
     }
 
     void Launch()
@@ -294,10 +288,7 @@ protected:
     // Shows the page, sees the splash come and go, and checks that nothing changed.
     void ExpectPageStartsTheLoginWithoutUpdate(const std::string& versionRoute)
     {
-        StartServer();
-        ServeVersionRoute(versionRoute);
-        ServeExecutable();
-        Launch();
+        LaunchWith(versionRoute);
         if (HasFatalFailure())
             return;
         const HWND splash = WaitForSplash();
@@ -327,10 +318,7 @@ protected:
     // Runs one update from a version page to its end.
     void UpdateFrom(const std::string& body, const std::string& versionQuery)
     {
-        StartServer();
-        ServeVersion(body);
-        ServeExecutable();
-        Launch();
+        LaunchWith(VersionAnswer(body));
         if (HasFatalFailure())
             return;
         EXPECT_NE(WaitForSplash(), nullptr) << "no splash appeared";
@@ -340,10 +328,7 @@ protected:
     // and must take a random one.
     void UpdateToRandomBackup()
     {
-        StartServer();
-        ServeVersion("1.0.0.9");
-        ServeExecutable();
-        Launch();
+        LaunchWith(VersionAnswer("1.0.0.9"));
         if (HasFatalFailure())
             return;
         ASSERT_TRUE(m_launcher.WaitExit(kWaitMs)) << "the old launcher did not end";
@@ -388,27 +373,27 @@ protected:
 
 TEST_F(UpdateE2E, SameVersionStartsTheLogin)
 {
-    ExpectPageStartsTheLoginWithoutUpdate(R"({"body": "1.0.0.8", "stall_before_headers": 2})");
+    ExpectPageStartsTheLoginWithoutUpdate(VersionAnswer("1.0.0.8"));
 }
 
 TEST_F(UpdateE2E, SameVersionWithALineEndStartsTheLogin)
 {
-    ExpectPageStartsTheLoginWithoutUpdate(R"({"body": "1.0.0.8\r\n", "stall_before_headers": 2})");
+    ExpectPageStartsTheLoginWithoutUpdate(VersionAnswer(R"(1.0.0.8\r\n)"));
 }
 
 TEST_F(UpdateE2E, OlderVersionStartsTheLogin)
 {
-    ExpectPageStartsTheLoginWithoutUpdate(R"({"body": "1.0.0.7", "stall_before_headers": 2})");
+    ExpectPageStartsTheLoginWithoutUpdate(VersionAnswer("1.0.0.7"));
 }
 
 TEST_F(UpdateE2E, VersionStartingWithZeroStartsTheLogin)
 {
-    ExpectPageStartsTheLoginWithoutUpdate(R"({"body": "0.9.0.0", "stall_before_headers": 2})");
+    ExpectPageStartsTheLoginWithoutUpdate(VersionAnswer("0.9.0.0"));
 }
 
 TEST_F(UpdateE2E, EmptyPageStartsTheLogin)
 {
-    ExpectPageStartsTheLoginWithoutUpdate(R"({"body": "", "stall_before_headers": 2})");
+    ExpectPageStartsTheLoginWithoutUpdate(VersionAnswer(""));
 }
 
 TEST_F(UpdateE2E, HtmlErrorPageStartsTheLogin)
@@ -426,7 +411,7 @@ TEST_F(UpdateE2E, ErrorPageStartingWithADigitStartsTheLogin)
 
 TEST_F(UpdateE2E, PageStartingWithWhiteSpaceStartsTheLogin)
 {
-    ExpectPageStartsTheLoginWithoutUpdate(R"({"body": " 1.0.0.9", "stall_before_headers": 2})");
+    ExpectPageStartsTheLoginWithoutUpdate(VersionAnswer(" 1.0.0.9"));
 }
 
 TEST_F(UpdateE2E, UnreachableServerStartsTheLogin)
@@ -449,10 +434,7 @@ TEST_F(UpdateE2E, UnreachableServerStartsTheLogin)
 
 TEST_F(UpdateE2E, StalledServerStartsTheLoginWithinThirtySeconds)
 {
-    StartServer();
-    ServeVersionRoute(R"({"stall_before_headers": -1})");
-    ServeExecutable();
-    Launch();
+    LaunchWith(R"({"stall_before_headers": -1})");
     const HWND splash = WaitForSplash();
     ASSERT_NE(splash, nullptr) << "no splash appeared";
     // While the launcher waits, its picture is on screen, not just its outline.
@@ -508,10 +490,7 @@ TEST_F(UpdateE2E, AFolderOfTheBackupNameGivesWayToARandomName)
 
 TEST_F(UpdateE2E, MissingExecutableRenamesNothingAndTheOldLauncherRunsOn)
 {
-    StartServer();
-    ServeVersion("1.0.0.9");
-    ServeExecutable(R"({"status": 404, "body": "not here"})");
-    Launch();
+    LaunchWith(VersionAnswer("1.0.0.9"), R"({"status": 404, "body": "not here"})");
     const HWND splash = WaitForSplash();
     ASSERT_NE(splash, nullptr);
     ASSERT_TRUE(WaitForSplashToGiveWay(splash));
@@ -524,11 +503,8 @@ TEST_F(UpdateE2E, MissingExecutableRenamesNothingAndTheOldLauncherRunsOn)
 
 TEST_F(UpdateE2E, DownloadCutMidwayRenamesNothingAndTheOldLauncherRunsOn)
 {
-    StartServer();
-    ServeVersion("1.0.0.9");
-    const std::string stand_in = std::string(QM_BINARY_DIR) + "/bin/fake_new_launcher.exe";
-    ServeExecutable(R"({"body_file": ")" + stand_in + R"(", "drop_after": 4000})");
-    Launch();
+    LaunchWith(VersionAnswer("1.0.0.9"),
+               R"({"body_file": ")" + StandIn() + R"(", "drop_after": 4000})");
     const HWND splash = WaitForSplash();
     ASSERT_NE(splash, nullptr);
     ASSERT_TRUE(WaitForSplashToGiveWay(splash));
@@ -541,11 +517,8 @@ TEST_F(UpdateE2E, DownloadCutMidwayRenamesNothingAndTheOldLauncherRunsOn)
 
 TEST_F(UpdateE2E, NewExecutableThatCannotStartIsPutBackAndTheOldLauncherRunsOn)
 {
-    StartServer();
-    ServeVersion("1.0.0.9");
     const std::string junk = "MZ but no program follows: these bytes cannot be started.";
-    ServeExecutable(R"({"body": ")" + junk + R"("})");
-    Launch();
+    LaunchWith(VersionAnswer("1.0.0.9"), R"({"body": ")" + junk + R"("})");
     const HWND splash = WaitForSplash();
     ASSERT_NE(splash, nullptr);
     ASSERT_TRUE(WaitForSplashToGiveWay(splash));

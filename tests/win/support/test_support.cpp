@@ -4,6 +4,23 @@
 
 namespace qmtest {
 
+unsigned short LoopbackPort(std::wstring_view host)
+{
+    constexpr std::wstring_view local = L"127.0.0.1:";
+    if (host.substr(0, local.size()) != local)
+        return 0;
+    const std::wstring_view digits = host.substr(local.size());
+    if (digits.empty() || digits.size() > 5)
+        return 0;
+    unsigned port = 0;
+    for (const wchar_t c : digits) {
+        if (c < L'0' || c > L'9')
+            return 0;
+        port = port * 10 + static_cast<unsigned>(c - L'0');
+    }
+    return port < 65536 ? static_cast<unsigned short>(port) : 0;
+}
+
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
 {
     const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
