@@ -656,6 +656,7 @@ TEST(Thread, ThreadThatCannotBeCreatedGivesItsTagBack)
         EXPECT_FALSE(e.m_strMessage.empty());
     }
     EXPECT_FALSE(t.IsAlive());
+    EXPECT_EQ(t.QueuedCommands(), 0u) << "the failed start's CMD_START is not left queued";
     EXPECT_EQ(CThread::SyncTagRefCount(L"Unborn"), -1);
     // The same object starts once it is given usable attributes.
     t.SetSecurity(nullptr);
