@@ -681,32 +681,6 @@ TEST_F(LoginWindow, GameWindowShowsTheLoginWindowAtStartUp)
     EXPECT_FALSE(::IsWindow(layerHwnd));
 }
 
-struct WindowSearch {
-    const wchar_t* text;
-    HWND owner;
-    HWND found;
-};
-
-BOOL CALLBACK MatchText(HWND hwnd, LPARAM param)
-{
-    auto* const search = reinterpret_cast<WindowSearch*>(param);
-    wchar_t buffer[256] = {};
-    ::GetWindowTextW(hwnd, buffer, 256);
-    if (std::wstring(buffer) != search->text)
-        return TRUE;
-    search->found = hwnd;
-    return FALSE;
-}
-
-BOOL CALLBACK MatchOwner(HWND hwnd, LPARAM param)
-{
-    auto* const search = reinterpret_cast<WindowSearch*>(param);
-    if (::GetWindow(hwnd, GW_OWNER) != search->owner)
-        return TRUE;
-    search->found = hwnd;
-    return FALSE;
-}
-
 // The ways the launcher ends while the login window is up, each in a child
 // process that runs the start-up as far as the login window.
 class LoginProcess : public ::testing::Test {
@@ -729,17 +703,21 @@ protected:
     // The child window of `parent` whose text is `text`, or null.
     static HWND FindChildWithText(HWND parent, const wchar_t* text)
     {
-        WindowSearch search{text, nullptr, nullptr};
-        ::EnumChildWindows(parent, MatchText, reinterpret_cast<LPARAM>(&search));
-        return search.found;
+        for (const HWND child : qmtest::ChildWindows(parent))
+            if (qmtest::WindowText(child) == text)
+                return child;
+        return nullptr;
     }
 
     // The window that `owner` owns, or null.
     static HWND FindOwnedWindow(HWND owner)
     {
-        WindowSearch search{nullptr, owner, nullptr};
-        ::EnumWindows(MatchOwner, reinterpret_cast<LPARAM>(&search));
-        return search.found;
+        DWORD processId = 0;
+        ::GetWindowThreadProcessId(owner, &processId);
+        for (const HWND hwnd : qmtest::ProcessWindows(processId))
+            if (::GetWindow(hwnd, GW_OWNER) == owner)
+                return hwnd;
+        return nullptr;
     }
 
     // Answers the message box with `text` and returns the exit code.

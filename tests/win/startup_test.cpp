@@ -64,11 +64,8 @@ TEST(StartUp, InitInstanceBuildsTheHiddenGameWindowThenPostsTheFirstNotification
     EXPECT_EQ(witness.checkUpdateEntries, 2u);
 
     const HWND game = app.m_pMainWnd->m_hWnd;
-    wchar_t text[128] = {};
-    ::GetClassNameW(game, text, 128);
-    EXPECT_STREQ(text, L"TesselGameWndClass_QRBT_ZANDO");
-    ::GetWindowTextW(game, text, 128);
-    EXPECT_STREQ(text, L"Quillmoor");
+    EXPECT_EQ(qmtest::WindowClass(game), L"TesselGameWndClass_QRBT_ZANDO");
+    EXPECT_EQ(qmtest::WindowText(game), L"Quillmoor");
     EXPECT_FALSE(::IsWindowVisible(game));
     EXPECT_NE(::GetWindowLongPtrW(game, GWL_EXSTYLE) & WS_EX_APPWINDOW, 0);
     for (const char* name : kGameNames)

@@ -3,6 +3,7 @@
 #include "download/thread.h"
 #include "download/thread_exception.h"
 #include "support/test_files.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -678,34 +679,21 @@ struct BoxCloser {
     std::vector<std::wstring> texts;
     bool closed = false;
 
-    static BOOL CALLBACK CollectText(HWND child, LPARAM param)
+    // The first visible dialog box of this process, or null.
+    static HWND FindBox()
     {
-        wchar_t buffer[512] = {};
-        ::GetWindowTextW(child, buffer, 512);
-        reinterpret_cast<BoxCloser*>(param)->texts.emplace_back(buffer);
-        return TRUE;
-    }
-    static BOOL CALLBACK FindBox(HWND hwnd, LPARAM param)
-    {
-        DWORD pid = 0;
-        ::GetWindowThreadProcessId(hwnd, &pid);
-        wchar_t cls[64] = {};
-        ::GetClassNameW(hwnd, cls, 64);
-        if (pid != ::GetCurrentProcessId() || wcscmp(cls, L"#32770") != 0 ||
-            !::IsWindowVisible(hwnd))
-            return TRUE;
-        *reinterpret_cast<HWND*>(param) = hwnd;
-        return FALSE;
+        for (const HWND hwnd : qmtest::ProcessWindows(::GetCurrentProcessId()))
+            if (qmtest::WindowClass(hwnd) == L"#32770" && ::IsWindowVisible(hwnd))
+                return hwnd;
+        return nullptr;
     }
     void Run()
     {
         HWND box = nullptr;
-        if (!WaitUntil([&] {
-                ::EnumWindows(FindBox, reinterpret_cast<LPARAM>(&box));
-                return box != nullptr;
-            }))
+        if (!WaitUntil([&] { return (box = FindBox()) != nullptr; }))
             return;
-        ::EnumChildWindows(box, CollectText, reinterpret_cast<LPARAM>(this));
+        for (const HWND child : qmtest::ChildWindows(box))
+            texts.push_back(qmtest::WindowText(child));
         closed = ::PostMessageW(box, WM_COMMAND, IDCANCEL, 0) != FALSE;
     }
     bool Saw(const std::wstring& text) const

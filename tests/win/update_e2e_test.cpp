@@ -68,59 +68,33 @@ bool SomethingListensOn(unsigned short port)
 
 // ---- the launcher's windows ------------------------------------------------
 
-struct SplashSearch {
-    DWORD processId;
-    bool visibleOnly;
-    HWND found;
-};
-
-BOOL CALLBACK MatchSplash(HWND hwnd, LPARAM param)
-{
-    auto* search = reinterpret_cast<SplashSearch*>(param);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != search->processId || (search->visibleOnly && !::IsWindowVisible(hwnd)))
-        return TRUE;
-    RECT r{};
-    ::GetWindowRect(hwnd, &r);
-    if (r.right - r.left != kSplashWidth || r.bottom - r.top != kSplashHeight)
-        return TRUE;
-    search->found = hwnd;
-    return FALSE;
-}
-
 // The splash: the process's top-level window of the picture's size, when
 // `visibleOnly` only while it is on screen.
 HWND FindSplash(DWORD processId, bool visibleOnly = true)
 {
-    SplashSearch search{processId, visibleOnly, nullptr};
-    ::EnumWindows(MatchSplash, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-BOOL CALLBACK DescribeWindow(HWND hwnd, LPARAM param)
-{
-    auto* out = reinterpret_cast<std::pair<DWORD, std::string>*>(param);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != out->first)
-        return TRUE;
-    wchar_t cls[64] = {};
-    ::GetClassNameW(hwnd, cls, 64);
-    RECT r{};
-    ::GetWindowRect(hwnd, &r);
-    out->second += " [" + Narrow(cls) + " " + std::to_string(r.right - r.left) + "x" +
-                   std::to_string(r.bottom - r.top) +
-                   (::IsWindowVisible(hwnd) ? " shown" : " hidden") + "]";
-    return TRUE;
+    for (const HWND hwnd : qmtest::ProcessWindows(processId)) {
+        if (visibleOnly && !::IsWindowVisible(hwnd))
+            continue;
+        RECT r{};
+        ::GetWindowRect(hwnd, &r);
+        if (r.right - r.left == kSplashWidth && r.bottom - r.top == kSplashHeight)
+            return hwnd;
+    }
+    return nullptr;
 }
 
 // The process's top-level windows, for a failure message.
 std::string DescribeWindows(DWORD processId)
 {
-    std::pair<DWORD, std::string> out{processId, ""};
-    ::EnumWindows(DescribeWindow, reinterpret_cast<LPARAM>(&out));
-    return out.second.empty() ? " none" : out.second;
+    std::string out;
+    for (const HWND hwnd : qmtest::ProcessWindows(processId)) {
+        RECT r{};
+        ::GetWindowRect(hwnd, &r);
+        out += " [" + Narrow(qmtest::WindowClass(hwnd)) + " " + std::to_string(r.right - r.left) +
+               "x" + std::to_string(r.bottom - r.top) +
+               (::IsWindowVisible(hwnd) ? " shown" : " hidden") + "]";
+    }
+    return out.empty() ? " none" : out;
 }
 
 // Whether opaque points of the splash picture show on screen as drawn: the

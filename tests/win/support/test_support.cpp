@@ -99,37 +99,55 @@ void ChildProcess::Terminate()
 }
 
 namespace {
-struct FindContext {
-    DWORD processId;
-    const wchar_t* className;
-    const wchar_t* title;
-    HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM param)
+BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM param)
 {
-    auto* ctx = reinterpret_cast<FindContext*>(param);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != ctx->processId)
-        return TRUE;
-    wchar_t buffer[256] = {};
-    ::GetClassNameW(hwnd, buffer, 256);
-    if (ctx->className && wcscmp(buffer, ctx->className) != 0)
-        return TRUE;
-    ::GetWindowTextW(hwnd, buffer, 256);
-    if (ctx->title && wcscmp(buffer, ctx->title) != 0)
-        return TRUE;
-    ctx->found = hwnd;
-    return FALSE;
+    reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+    return TRUE;
 }
 } // namespace
 
+std::vector<HWND> ProcessWindows(DWORD processId)
+{
+    std::vector<HWND> all;
+    ::EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&all));
+    std::vector<HWND> own;
+    for (const HWND hwnd : all) {
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(hwnd, &pid);
+        if (pid == processId)
+            own.push_back(hwnd);
+    }
+    return own;
+}
+
+std::vector<HWND> ChildWindows(HWND parent)
+{
+    std::vector<HWND> children;
+    ::EnumChildWindows(parent, CollectWindow, reinterpret_cast<LPARAM>(&children));
+    return children;
+}
+
+std::wstring WindowClass(HWND hwnd)
+{
+    wchar_t buffer[256] = {};
+    ::GetClassNameW(hwnd, buffer, 256);
+    return buffer;
+}
+
+std::wstring WindowText(HWND hwnd)
+{
+    wchar_t buffer[512] = {};
+    ::GetWindowTextW(hwnd, buffer, 512);
+    return buffer;
+}
+
 HWND FindProcessWindow(DWORD processId, const wchar_t* className, const wchar_t* title)
 {
-    FindContext ctx{processId, className, title, nullptr};
-    ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&ctx));
-    return ctx.found;
+    for (const HWND hwnd : ProcessWindows(processId)) {
+        if ((!className || WindowClass(hwnd) == className) && (!title || WindowText(hwnd) == title))
+            return hwnd;
+    }
+    return nullptr;
 }
 
 } // namespace qmtest

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qmtest {
 
@@ -44,7 +45,14 @@ private:
     PROCESS_INFORMATION m_pi{};
 };
 
-// Top-level window of a class and title owned by a process, or null.
+// The top-level windows of a process, from the top of the Z order down.
+std::vector<HWND> ProcessWindows(DWORD processId);
+// Every window below `parent`, children of children included.
+std::vector<HWND> ChildWindows(HWND parent);
+std::wstring WindowClass(HWND hwnd);
+std::wstring WindowText(HWND hwnd);
+
+// Top-level window of a class and title (null: any) of a process, or null.
 HWND FindProcessWindow(DWORD processId, const wchar_t* className, const wchar_t* title);
 
 } // namespace qmtest
