@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
 # Checks that a launcher exe is a Windows GUI program of the given machine
 # (i386 or x86-64) that needs no DLL beside it: every import is a system DLL.
+# With --release it also refuses an exe that trusts an update key of the
+# tests (tests/keys/*.pub.pem), whose private halves are public.
+#   check-binary.sh EXE i386|x86-64 [--release]
 set -u
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 exe=$1
 machine=$2
+release=0
+[ "${3:-}" = --release ] && release=1
 info=$(file -b "$exe")
 case "$machine" in
     i386) want="PE32 executable (GUI) Intel 80386" ;;
@@ -14,7 +20,7 @@ if [[ "$info" != "$want"* ]]; then
     echo "$exe: expected '$want', got '$info'" >&2
     exit 1
 fi
-system_dlls='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comctl32|comdlg32|msvcrt|msimg32|wininet|shlwapi|uuid|version|windowscodecs|gdiplus|urlmon|api-ms-win-.*)\.dll$'
+system_dlls='^(kernel32|user32|gdi32|advapi32|bcrypt|shell32|ole32|oleaut32|comctl32|comdlg32|msvcrt|msimg32|wininet|shlwapi|uuid|version|windowscodecs|gdiplus|urlmon|api-ms-win-.*)\.dll$'
 status=0
 while read -r dll; do
     if ! grep -qiE "$system_dlls" <<<"$dll"; then
@@ -22,5 +28,23 @@ while read -r dll; do
         status=1
     fi
 done < <(objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p')
-[ $status -eq 0 ] && echo "$exe: $info; imports only system DLLs"
+if [ $release -eq 1 ]; then
+    # A compiled-in key is its 64 bytes X||Y, the end of the key's DER form.
+    if ! python3 - "$exe" "$ROOT"/tests/keys/*.pub.pem <<'PY'
+import base64, sys
+exe = open(sys.argv[1], "rb").read()
+found = False
+for pem in sys.argv[2:]:
+    lines = [l for l in open(pem).read().splitlines() if l and not l.startswith("-----")]
+    if base64.b64decode("".join(lines))[-64:] in exe:
+        print(f"{sys.argv[1]} trusts the test update key {pem}: configure QM_UPDATE_KEYS "
+              "with the release keys", file=sys.stderr)
+        found = True
+sys.exit(1 if found else 0)
+PY
+    then
+        status=1
+    fi
+fi
+[ $status -eq 0 ] && echo "$exe: $info; imports only system DLLs$([ $release -eq 1 ] && echo "; no test update key")"
 exit $status

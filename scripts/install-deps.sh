@@ -8,6 +8,7 @@ packages=(
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
     wine wine64 xvfb xdotool x11-utils imagemagick xcompmgr
     googletest libgtest-dev libbenchmark-dev curl clang libclang-rt-14-dev
+    python3-cryptography libgnutls30
 )
 
 missing=()

@@ -46,7 +46,8 @@ mkdir -p "$out/app" "$out/updates"
 tour="$out/app/quillmoor_tour.exe"
 cp "$bin/quillmoor_tour.exe" "$tour" || { echo "run: no $bin/quillmoor_tour.exe" >&2; exit 1; }
 if [ "$update" = 1 ]; then
-    "$ROOT/tools/publish-update/publish-update" "$bin/quillmoor_tour_next.exe" 1.0.0.9 \
+    "$ROOT/tools/publish-update/publish-update" --key "$ROOT/tests/keys/update-test.pem" \
+        "$bin/quillmoor_tour_next.exe" 1.0.0.9 \
         "$out/updates" || { echo "run: publishing the update failed" >&2; exit 1; }
 fi
 

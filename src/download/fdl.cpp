@@ -248,7 +248,7 @@ int FDL::Transfer(FTask& task, CInternetSession* session)
         if (task.m_pSink)
             task.m_pSink->OnTaskBegin(&task);
 
-        const std::wstring temporary = target + L".fdl";
+        const std::wstring temporary = target + kDownloadTempSuffix;
         if (FileExists(temporary.c_str()) && !::DeleteFileW(temporary.c_str())) {
             WriteLog(L"删除临时下载文件%s失败！", temporary.c_str());
             return DLS_FAILED;

@@ -15,6 +15,10 @@
 
 class CInternetSession;
 
+// A download is written to <target> + this suffix and renamed to the target
+// only when it is complete.
+inline constexpr wchar_t kDownloadTempSuffix[] = L".fdl";
+
 class FDL : public IDLMgr, public CThread, public FSingleton<FDL> {
 public:
     // Connect, send and receive time-out of every transfer. A server that

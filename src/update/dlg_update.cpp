@@ -6,6 +6,7 @@
 #include "common/log.h"
 #include "download/fdl.h"
 #include "download/fsingleton.h"
+#include "download/path_helpers.h"
 #include "download/path_text.h"
 #include "framework/app.h"
 #include "framework/dc.h"
@@ -15,9 +16,11 @@
 #include "skin/png_resource.h"
 #include "update/exe_swap.h"
 #include "update/http_get_text.h"
+#include "update/update_signature.h"
 #include "update/version_text.h"
 #include "update/wide_to_narrow.h"
 
+#include <algorithm>
 #include <ctime>
 #include <cwchar>
 #include <exception>
@@ -72,7 +75,11 @@ void ReportException(const std::exception_ptr& failure) noexcept
 }
 } // namespace
 
-CDlgUpdate::CDlgUpdate() : CDialog(IDD_UPDATE_LOGIN, nullptr), m_strUpdateHost(QM_UPDATE_HOST) {}
+CDlgUpdate::CDlgUpdate()
+    : CDialog(IDD_UPDATE_LOGIN, nullptr), m_strUpdateHost(QM_UPDATE_HOST),
+      m_pfnCheckSignature(static_cast<SignatureCheckFn>(VerifyUpdateFile))
+{
+}
 
 LRESULT CDlgUpdate::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -147,10 +154,28 @@ void CDlgUpdate::CheckVersion()
         std::string local(std::wcslen(CLIENT_VERSION_W) * 2 + 2, '\0');
         if (WideToNarrow(local.data(), CLIENT_VERSION_W, static_cast<int>(local.size()),
                          CP_THREAD_ACP) &&
-            CompareVersion(local.c_str(), remote.c_str()) == 1 && StartDownload(remote))
+            CompareVersion(local.c_str(), remote.c_str()) == 1 && FetchSignature(remote) &&
+            StartDownload(remote))
             return; // the splash stays until the download ends
     }
     PostStartUp();
+}
+
+// Reads the publisher's signature of `version` before anything is downloaded:
+// an update that is not signed is never fetched.
+bool CDlgUpdate::FetchSignature(const std::string& version)
+{
+    const std::wstring url = SignatureUrl(m_strUpdateHost, version);
+    std::string body;
+    if (!HttpGetBytes(url.c_str(), kUpdateSignatureBytes + 1, body) ||
+        body.size() != kUpdateSignatureBytes) {
+        WriteLog(L"Update refused: no valid signature (%u bytes) at %s",
+                 static_cast<unsigned>(body.size()), url.c_str());
+        return false;
+    }
+    std::copy(body.begin(), body.end(), m_signature.begin());
+    m_strVersion = version;
+    return true;
 }
 
 // Queues the new executable's download to X + ".tmp" beside the executable X.
@@ -186,9 +211,39 @@ bool CDlgUpdate::StartDownload(const std::string& version)
 void CDlgUpdate::ReplaceAndRestart(bool succeeded)
 {
     StopDownloads();
-    if (succeeded)
+    if (succeeded && DownloadIsSigned())
         SwapAndStart();
+    else
+        DiscardDownload();
     PostStartUp();
+}
+
+// Whether the downloaded file is the executable its publisher signed for
+// the version the page names. Runs on the UI thread: a 1 MiB file takes a
+// few milliseconds, almost all of it the hash.
+bool CDlgUpdate::DownloadIsSigned()
+{
+    const std::wstring download = ExecutablePath() + kUpdateTempSuffix;
+    const ULONGLONG started = ::GetTickCount64();
+    const SignatureCheck check = m_pfnCheckSignature(download, m_strVersion, m_signature);
+    const auto elapsed = static_cast<unsigned>(::GetTickCount64() - started);
+    if (check != SignatureCheck::Verified) {
+        WriteLog(L"Update refused: %s (%u ms) %s", DescribeSignatureCheck(check), elapsed,
+                 download.c_str());
+        return false;
+    }
+    WriteLog(L"Update signature verified in %u ms", elapsed);
+    return true;
+}
+
+// Removes what a download that is not used left beside the executable.
+void CDlgUpdate::DiscardDownload()
+{
+    const std::wstring download = ExecutablePath() + kUpdateTempSuffix;
+    for (const std::wstring& file : {download, download + kDownloadTempSuffix}) {
+        if (FileExists(file.c_str()) && !::DeleteFileW(file.c_str()))
+            WriteLog(L"删除临时下载文件%s失败！", file.c_str());
+    }
 }
 
 void CDlgUpdate::StopDownloads()

@@ -9,6 +9,7 @@
 #include "download/dl_interfaces.h"
 #include "framework/dialog.h"
 #include "framework/image.h"
+#include "update/update_signature.h"
 
 #include <string>
 #include <utility>
@@ -46,6 +47,10 @@ public:
     void UseDownloadManager(IDLMgr* manager) noexcept { m_pDLMgr = manager; }
     void UseUpdateHost(std::wstring host) { m_strUpdateHost = std::move(host); }
     void UseExecutablePath(std::wstring path) { m_strExePath = std::move(path); }
+    using SignatureCheckFn = SignatureCheck (*)(const std::wstring& file,
+                                                const std::string& version,
+                                                const UpdateSignature& signature);
+    void UseSignatureCheck(SignatureCheckFn check) noexcept { m_pfnCheckSignature = check; }
 
     CImage m_image; // PNG 109 once the dialog is initialised
 
@@ -54,7 +59,10 @@ protected:
 
 private:
     void OnPaint();
+    bool FetchSignature(const std::string& version);
     bool StartDownload(const std::string& version);
+    bool DownloadIsSigned();
+    void DiscardDownload();
     void StopDownloads();
     void SwapAndStart();
     IDLMgr* DownloadManager();
@@ -62,5 +70,8 @@ private:
 
     IDLMgr* m_pDLMgr = nullptr; // null: the process's download manager
     std::wstring m_strUpdateHost;
-    std::wstring m_strExePath; // empty: the running executable
+    std::wstring m_strExePath;            // empty: the running executable
+    SignatureCheckFn m_pfnCheckSignature; // by default against the compiled-in keys
+    std::string m_strVersion;             // the version being downloaded, as compared
+    UpdateSignature m_signature{};
 };

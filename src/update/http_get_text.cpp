@@ -3,6 +3,7 @@
 #include "common/log.h"
 #include "framework/inet.h"
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 #include <string>
@@ -64,45 +65,40 @@ DWORD QueryNumber(HINTERNET request, DWORD info, DWORD fallback) noexcept
     return value;
 }
 
-// Reads the response body into `buffer` behind what is already there, up to
-// its last byte but one. False when a read fails, or when the body ends
-// before its announced length: a cut body is no version text.
-bool ReadBody(HINTERNET request, char (&buffer)[kHttpTextBufferSize])
+// Reads the response body into `body`, at most `limit` bytes. False when a
+// read fails, or when the body ends before its announced length: a cut body
+// is neither a version text nor a signature.
+bool ReadBody(HINTERNET request, std::string& body, std::size_t limit)
 {
     const DWORD expected = QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH, kNoContentLength);
-    DWORD filled = 0;
-    for (;;) {
-        const DWORD room = kHttpTextBufferSize - 1 - filled;
-        if (room == 0)
-            return true; // full: the rest of a longer body is not wanted
+    body.clear();
+    char block[kHttpTextBufferSize];
+    while (body.size() < limit) {
+        const std::size_t room = std::min(limit - body.size(), sizeof block);
         DWORD read = 0;
-        if (!::InternetReadFile(request, buffer + filled, room, &read))
+        if (!::InternetReadFile(request, block, static_cast<DWORD>(room), &read))
             return false;
         if (read == 0)
             break;
-        filled += read;
+        body.append(block, read);
     }
-    return expected == kNoContentLength || filled == expected;
+    // A full buffer leaves the rest of a longer body unread and unchecked.
+    return body.size() == limit || expected == kNoContentLength || body.size() == expected;
 }
-} // namespace
 
-bool HttpGetText(const wchar_t* url, char (&buffer)[kHttpTextBufferSize], DWORD timeoutMs)
+// Requests `url` and reads at most `limit` bytes of its body. False when no
+// session can be opened; otherwise true, with `status` 0 when no answer came
+// and `body` empty unless it was read whole (or up to the limit).
+bool Fetch(const wchar_t* url, DWORD timeoutMs, std::size_t limit, DWORD& status, std::string& body)
 {
-    if (!url) {
-        WriteLog(L"读取网址URL为空！");
-        return false;
-    }
-    std::memset(buffer, 0, sizeof buffer);
-
+    status = 0;
+    body.clear();
     const UniqueInternetHandle session(
         ::InternetOpenW(L"GetURLRet", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session) {
         WriteLog(L"读取网址失败！%s", url);
         return false;
     }
-
-    // From here on a failure leaves the buffer empty, which no version
-    // comparison accepts.
     UrlParts parts;
     if (!CrackUrl(url, parts))
         return true;
@@ -117,9 +113,38 @@ bool HttpGetText(const wchar_t* url, char (&buffer)[kHttpTextBufferSize], DWORD 
         connection.get(), L"GET", parts.object.c_str(), nullptr, nullptr, nullptr, flags, 0));
     if (!request || !::HttpSendRequestW(request.get(), nullptr, 0, nullptr, 0))
         return true;
+    status = QueryNumber(request.get(), HTTP_QUERY_STATUS_CODE, 0);
+    if (!ReadBody(request.get(), body, limit))
+        body.clear();
+    return true;
+}
+} // namespace
 
-    const DWORD status = QueryNumber(request.get(), HTTP_QUERY_STATUS_CODE, 0);
-    if (status < 200 || status > 299 || !ReadBody(request.get(), buffer))
-        std::memset(buffer, 0, sizeof buffer);
+bool HttpGetText(const wchar_t* url, char (&buffer)[kHttpTextBufferSize], DWORD timeoutMs)
+{
+    if (!url) {
+        WriteLog(L"读取网址URL为空！");
+        return false;
+    }
+    std::memset(buffer, 0, sizeof buffer);
+    DWORD status = 0;
+    std::string body;
+    if (!Fetch(url, timeoutMs, kHttpTextBufferSize - 1, status, body))
+        return false;
+    // Anything but the whole body of a successful answer leaves the buffer
+    // empty, which no version comparison accepts.
+    if (status >= 200 && status <= 299)
+        std::memcpy(buffer, body.data(), body.size());
+    return true;
+}
+
+bool HttpGetBytes(const wchar_t* url, std::size_t limit, std::string& body, DWORD timeoutMs)
+{
+    body.clear();
+    DWORD status = 0;
+    if (!url || !Fetch(url, timeoutMs, limit, status, body) || status != 200) {
+        body.clear();
+        return false;
+    }
     return true;
 }

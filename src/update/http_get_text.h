@@ -1,7 +1,11 @@
-// Reads a short text page over HTTP into a fixed buffer.
+// Reads short pages over HTTP: the version text into a fixed buffer, and
+// small binary bodies such as an update's signature.
 #pragma once
 
 #include "framework/win32.h"
+
+#include <cstddef>
+#include <string>
 
 constexpr int kHttpTextBufferSize = 1024;
 // Each of connecting, sending and receiving may take this long before the
@@ -17,3 +21,10 @@ constexpr DWORD kHttpTextTimeoutMs = 8000;
 // session can be opened.
 bool HttpGetText(const wchar_t* url, char (&buffer)[kHttpTextBufferSize],
                  DWORD timeoutMs = kHttpTextTimeoutMs);
+
+// The body of `url` when the server answers 200 and sends it whole; at most
+// `limit` bytes are read (ask for one more than you accept to tell a longer
+// body). False, with `body` empty, for any other answer, a failed or
+// timed-out read, or a body shorter than its Content-Length.
+bool HttpGetBytes(const wchar_t* url, std::size_t limit, std::string& body,
+                  DWORD timeoutMs = kHttpTextTimeoutMs);

@@ -1,2 +1,3 @@
 qm_core_sources(version_text.cpp)
-qm_win_sources(dlg_update.cpp exe_swap.cpp http_get_text.cpp wide_to_narrow.cpp)
+qm_win_sources(dlg_update.cpp exe_swap.cpp http_get_text.cpp update_signature.cpp
+               wide_to_narrow.cpp)

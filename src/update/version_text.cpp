@@ -12,6 +12,14 @@ const wchar_t* const CLIENT_VERSION_W = L"" QM_CLIENT_VERSION;
 namespace {
 constexpr char kVersionPagePath[] = "/clientkv3/portHatch/qlm_Orbo.html";
 constexpr char kExecutablePath[] = "/clientkv3/portHatch/qlm_Orbo.exe";
+constexpr char kSignatureSuffix[] = ".sig";
+constexpr char kSignedPrefix[] = "quillmoor-update-v1\n";
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+bool IsBlankOrControl(unsigned char c) noexcept
+{
+    return c <= 0x20 || c == 0x7F;
+}
 
 bool IsSpace(char c) noexcept
 {
@@ -89,14 +97,13 @@ int CompareVersion(const char* local, const char* remote) noexcept
 
 std::string TrimVersionText(const std::string& text)
 {
+    std::size_t begin = text.compare(0, 3, kByteOrderMark) == 0 ? 3 : 0;
+    while (begin < text.size() && IsBlankOrControl(static_cast<unsigned char>(text[begin])))
+        ++begin;
     std::size_t end = text.size();
-    while (end > 0) {
-        const auto c = static_cast<unsigned char>(text[end - 1]);
-        if (c > 0x20 && c != 0x7F)
-            break;
+    while (end > begin && IsBlankOrControl(static_cast<unsigned char>(text[end - 1])))
         --end;
-    }
-    return text.substr(0, end);
+    return text.substr(begin, end - begin);
 }
 
 std::wstring PathFileName(const wchar_t* path)
@@ -117,14 +124,33 @@ std::wstring VersionPageUrl(const std::wstring& host, std::int64_t secondsSinceE
     return L"http://" + host + Widen(kVersionPagePath) + L"?" + std::to_wstring(minutes);
 }
 
-std::wstring NewExecutableUrl(const std::wstring& host, const std::string& version)
+namespace {
+// "http://<host><path>?version=<version>", printable ASCII of the version only.
+std::wstring VersionedUrl(const std::wstring& host, const std::string& path,
+                          const std::string& version)
 {
-    std::wstring url = L"http://" + host + Widen(kExecutablePath) + L"?version=";
+    std::wstring url = L"http://" + host + Widen(path.c_str()) + L"?version=";
     for (const char c : version) {
         if (c > 0x20 && c < 0x7F)
             url.push_back(static_cast<wchar_t>(c));
     }
     return url;
+}
+} // namespace
+
+std::wstring NewExecutableUrl(const std::wstring& host, const std::string& version)
+{
+    return VersionedUrl(host, kExecutablePath, version);
+}
+
+std::wstring SignatureUrl(const std::wstring& host, const std::string& version)
+{
+    return VersionedUrl(host, std::string(kExecutablePath) + kSignatureSuffix, version);
+}
+
+std::string SignedUpdatePrefix(const std::string& version)
+{
+    return kSignedPrefix + version + "\n";
 }
 
 std::wstring BackupPathFor(const std::wstring& exePath)

@@ -20,8 +20,8 @@ bool ParseVersion(const char* text, int parts[4]) noexcept;
 // (null, not starting with a digit 1..9, or not parseable).
 int CompareVersion(const char* local, const char* remote) noexcept;
 
-// The version page's text without trailing white space and control
-// characters (a file saved by an editor ends with a line end).
+// The version page's text without white space and control characters at
+// either end, nor a leading UTF-8 byte-order mark (editors write both).
 std::string TrimVersionText(const std::string& text);
 
 // The part of a path after its last backslash when that backslash is not
@@ -34,6 +34,14 @@ std::wstring VersionPageUrl(const std::wstring& host, std::int64_t secondsSinceE
 // "http://<host>/clientkv3/portHatch/qlm_Orbo.exe?version=<version>", with
 // every character outside printable ASCII dropped from the version.
 std::wstring NewExecutableUrl(const std::wstring& host, const std::string& version);
+
+// "http://<host>/clientkv3/portHatch/qlm_Orbo.exe.sig?version=<version>",
+// the publisher's signature of that executable.
+std::wstring SignatureUrl(const std::wstring& host, const std::string& version);
+
+// What an update's signature covers ahead of the executable's bytes:
+// "quillmoor-update-v1\n" + version + "\n".
+std::string SignedUpdatePrefix(const std::string& version);
 
 // "<exe><CLIENT_VERSION>": the name the replaced executable is kept under.
 std::wstring BackupPathFor(const std::wstring& exePath);

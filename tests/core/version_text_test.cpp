@@ -81,12 +81,26 @@ TEST(VersionText, UnusablePagesAreRejected)
     EXPECT_EQ(CompareVersion("0.1", "1.0.0.9"), -2) << "the local text is checked too";
 }
 
-TEST(VersionText, TrimDropsTrailingWhiteSpaceAndControlCharacters)
+TEST(VersionText, TrimDropsBlanksAndControlCharactersAtBothEndsAndALeadingByteOrderMark)
 {
     EXPECT_EQ(TrimVersionText("1.0.0.9\n"), "1.0.0.9");
     EXPECT_EQ(TrimVersionText("1.0.0.9\r\n"), "1.0.0.9");
     EXPECT_EQ(TrimVersionText("1.0.0.9 \t\x7f\r\n\x01"), "1.0.0.9");
-    EXPECT_EQ(TrimVersionText("  1.0.0.9"), "  1.0.0.9") << "leading blanks stay and are rejected";
+    EXPECT_EQ(TrimVersionText("  1.0.0.9"), "1.0.0.9") << "an editor's leading blanks";
+    EXPECT_EQ(TrimVersionText("\xEF\xBB\xBF"
+                              "1.0.0.9\r\n"),
+              "1.0.0.9")
+        << "a UTF-8 byte-order mark";
+    EXPECT_EQ(TrimVersionText("\xEF\xBB\xBF \r\n1.0.0.9 "), "1.0.0.9");
+    EXPECT_EQ(TrimVersionText("\xEF\xBB"
+                              "1.0.0.9"),
+              "\xEF\xBB"
+              "1.0.0.9")
+        << "half a mark stays, unusable";
+    EXPECT_EQ(TrimVersionText("1.0.0.9\xEF\xBB\xBF"), "1.0.0.9\xEF\xBB\xBF")
+        << "only a leading mark";
+    EXPECT_EQ(TrimVersionText("1.0 .0.9"), "1.0 .0.9") << "inner blanks stay";
+    EXPECT_EQ(TrimVersionText("\xEF\xBB\xBF"), "");
     EXPECT_EQ(TrimVersionText("\r\n"), "");
     EXPECT_EQ(TrimVersionText(""), "");
 }
@@ -112,6 +126,9 @@ TEST(VersionText, UpdateAddresses)
               L"http://h/clientkv3/portHatch/qlm_Orbo.exe?version=1.0.0.9")
         << "no control characters reach the address";
     EXPECT_EQ(BackupPathFor(L"C:\\Games\\run.exe"), L"C:\\Games\\run.exe1.0.0.8");
+    EXPECT_EQ(SignatureUrl(L"h", "1.0.0.9\r\n"),
+              L"http://h/clientkv3/portHatch/qlm_Orbo.exe.sig?version=1.0.0.9");
+    EXPECT_EQ(SignedUpdatePrefix("1.0.0.9"), "quillmoor-update-v1\n1.0.0.9\n");
 }
 
 TEST(VersionText, MinutesQueryUsesTheLow32BitsSigned)

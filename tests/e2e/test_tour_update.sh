@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The README's run command with an update published (QM_RUN_UPDATE=1), on a
 # machine without a display: the launcher (1.0.0.8) reads the version page,
-# downloads 1.0.0.9 once, keeps itself as quillmoor_tour.exe1.0.0.8, starts
+# fetches the signature, downloads 1.0.0.9 once, keeps itself as quillmoor_tour.exe1.0.0.8, starts
 # the new exe and ends with exit code 0; the new exe reads the version page,
 # finds itself current (no second update), and goes through login, game and
 # exit box to exit code 0. Nothing is left running.
@@ -17,7 +17,10 @@ count() { grep -c "$1" "$log"; }
 check "the run command succeeded (exit $rc)" '[ $rc -eq 0 ]'
 check "the version page was read twice, by the old and the new launcher" \
     '[ "$(count "\"site\": \"update\", \"method\": \"GET\", \"path\": \"/clientkv3/portHatch/qlm_Orbo.html?[0-9]")" -eq 2 ]'
-check "the new exe was downloaded exactly once" '[ "$(count "qlm_Orbo.exe")" -eq 1 ]'
+check "the signature was fetched once, before the executable" \
+    '[ "$(count "qlm_Orbo.exe.sig?version=1.0.0.9")" -eq 1 ] &&
+     [ "$(grep -n "qlm_Orbo.exe.sig?" "$log" | cut -d: -f1)" -lt "$(grep -n "qlm_Orbo.exe?" "$log" | cut -d: -f1)" ]'
+check "the new exe was downloaded exactly once" '[ "$(count "qlm_Orbo.exe?")" -eq 1 ]'
 check "the download asked for version 1.0.0.9" \
     'grep -q "\"site\": \"update\", \"method\": \"GET\", \"path\": \"/clientkv3/portHatch/qlm_Orbo.exe?version=1.0.0.9\"" "$log"'
 check "the old exe was kept as quillmoor_tour.exe1.0.0.8, unchanged" \

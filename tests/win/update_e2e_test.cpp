@@ -3,7 +3,8 @@
 // host serving the version page and the new executable, and what follows on
 // screen, on disk, in the server's request log and in the process list. The
 // new executable served is a stand-in (fake_new_launcher.exe) that leaves a
-// marker beside itself when it is started.
+// marker beside itself when it is started; its signatures come from the
+// update sites the build publishes with the real publishing tool.
 #include "common/deploy_config.h"
 #include "framework/handles.h"
 #include "framework/image.h"
@@ -27,9 +28,12 @@ namespace {
 constexpr DWORD kWaitMs = 20000;  // bound of every wait that should succeed
 constexpr int kSplashWidth = 411; // the splash picture's size
 constexpr int kSplashHeight = 184;
+constexpr int kLoginWidth = 1194; // the login picture's size
+constexpr int kLoginHeight = 685;
 constexpr DWORD kStartUpBoundMs = 30000; // a stalled server must not hold the start longer
 const char kVersionPage[] = "/clientkv3/portHatch/qlm_Orbo.html";
 const char kExecutablePath[] = "/clientkv3/portHatch/qlm_Orbo.exe";
+const char kSignaturePath[] = "/clientkv3/portHatch/qlm_Orbo.exe.sig";
 // No test needs its server longer; should a test fail to stop it, it stops by itself.
 constexpr int kServerSeconds = 60;
 const wchar_t kMarkerName[] = L"new-launcher-started.txt";
@@ -68,19 +72,38 @@ bool SomethingListensOn(unsigned short port)
 
 // ---- the launcher's windows ------------------------------------------------
 
-// The splash: the process's top-level window of the picture's size, when
-// `visibleOnly` only while it is on screen.
-HWND FindSplash(DWORD processId, bool visibleOnly = true)
+// The process's top-level window of a picture's size, when `visibleOnly`
+// only while it is on screen.
+HWND FindWindowOfSize(DWORD processId, int width, int height, bool visibleOnly)
 {
     for (const HWND hwnd : qmtest::ProcessWindows(processId)) {
         if (visibleOnly && !::IsWindowVisible(hwnd))
             continue;
         RECT r{};
         ::GetWindowRect(hwnd, &r);
-        if (r.right - r.left == kSplashWidth && r.bottom - r.top == kSplashHeight)
+        if (r.right - r.left == width && r.bottom - r.top == height)
             return hwnd;
     }
     return nullptr;
+}
+
+HWND FindSplash(DWORD processId, bool visibleOnly = true)
+{
+    return FindWindowOfSize(processId, kSplashWidth, kSplashHeight, visibleOnly);
+}
+
+// A file of one of the signed update sites the build publishes.
+std::string SiteFile(const std::string& site, const std::string& name)
+{
+    return std::string(QM_BINARY_DIR) + "/update-sites/" + site + "/clientkv3/portHatch/" + name;
+}
+std::string Serve(const std::string& unixPath)
+{
+    return R"({"body_file": ")" + unixPath + R"("})";
+}
+std::string SignatureOf(const std::string& site)
+{
+    return Serve(SiteFile(site, "qlm_Orbo.exe.sig"));
 }
 
 // The process's top-level windows, for a failure message.
@@ -187,18 +210,30 @@ protected:
     {
         return std::string(QM_BINARY_DIR) + "/bin/fake_new_launcher.exe";
     }
-    // Starts the update server with the version page's route and the new
-    // executable's (the stand-in unless other fields are given), then the launcher.
-    void LaunchWith(const std::string& versionRoute, const std::string& executableRoute = "")
+    // Starts the update server with the version page's route, the new
+    // executable's (the stand-in unless other fields are given) and its
+    // signature's (the test key's signature of the stand-in as 1.0.0.9 unless
+    // given), then the launcher.
+    void LaunchWith(const std::string& versionRoute, const std::string& executableRoute = "",
+                    const std::string& signatureRoute = "")
     {
         StartServer();
         if (HasFatalFailure())
             return;
-        ASSERT_TRUE(m_server->AddRoute(kVersionPage, versionRoute)) << versionRoute;
-        const std::string executable =
-            executableRoute.empty() ? R"({"body_file": ")" + StandIn() + R"("})" : executableRoute;
-        ASSERT_TRUE(m_server->AddRoute(kExecutablePath, executable)) << executable;
+        Route(versionRoute, executableRoute, signatureRoute);
+        if (HasFatalFailure())
+            return;
         Launch();
+    }
+    void Route(const std::string& versionRoute, const std::string& executableRoute,
+               const std::string& signatureRoute)
+    {
+        ASSERT_TRUE(m_server->AddRoute(kVersionPage, versionRoute)) << versionRoute;
+        const std::string executable = executableRoute.empty() ? Serve(StandIn()) : executableRoute;
+        ASSERT_TRUE(m_server->AddRoute(kExecutablePath, executable)) << executable;
+        const std::string signature =
+            signatureRoute.empty() ? SignatureOf("signed") : signatureRoute;
+        ASSERT_TRUE(m_server->AddRoute(kSignaturePath, signature)) << signature;
     }
 
     void Launch()
@@ -230,6 +265,17 @@ protected:
         m_seenAfter = ::GetTickCount64() - m_launched;
         return splash;
     }
+    // Waits for the login window to be on screen, its process running.
+    bool WaitForTheLogin()
+    {
+        return qmtest::PumpUntil(
+                   [&] {
+                       return FindWindowOfSize(m_launcher.Id(), kLoginWidth, kLoginHeight, true) ||
+                              !m_launcher.IsRunning();
+                   },
+                   kWaitMs) &&
+               m_launcher.IsRunning();
+    }
     // Waits for the splash to give way to the login: hidden, its process running.
     bool WaitForSplashToGiveWay(HWND splash, DWORD timeoutMs = kWaitMs)
     {
@@ -242,21 +288,26 @@ protected:
     {
         return Log().find("\"path\": \"" + pathAndQuery + "\"") != std::string::npos;
     }
-    bool AskedForTheExecutable() { return Log().find(kExecutablePath) != std::string::npos; }
+    bool AskedForTheExecutable()
+    {
+        return Log().find(std::string(kExecutablePath) + "?") != std::string::npos;
+    }
 
-    // The start went on with the running version: nothing downloaded or renamed.
-    void ExpectNoUpdate()
+    // The start went on with the running version: nothing renamed, nothing
+    // left beside the executable, and nothing downloaded unless `downloaded`.
+    void ExpectNoUpdate(bool downloaded = false)
     {
         EXPECT_TRUE(m_launcher.IsRunning());
         EXPECT_TRUE(SameBytes(Content(m_exe), m_original, "the executable"));
         EXPECT_FALSE(Exists(m_backup));
         EXPECT_FALSE(Exists(m_temporary));
+        EXPECT_FALSE(Exists(m_temporary + L".fdl"));
         EXPECT_FALSE(Exists(m_dir + kMarkerName));
         if (m_server) {
             EXPECT_NE(Log().find(std::string("\"path\": \"") + kVersionPage + "?"),
                       std::string::npos)
                 << "the version page was read: " << Log();
-            EXPECT_FALSE(AskedForTheExecutable()) << Log();
+            EXPECT_EQ(AskedForTheExecutable(), downloaded) << Log();
         }
     }
     // Shows the page, sees the splash come and go, and checks that nothing changed.
@@ -288,11 +339,13 @@ protected:
         EXPECT_TRUE(SameBytes(Content(backup), m_original, "the backup"));
         EXPECT_FALSE(Exists(m_temporary));
         EXPECT_TRUE(Asked(std::string(kExecutablePath) + "?version=" + versionQuery)) << Log();
+        EXPECT_TRUE(Asked(std::string(kSignaturePath) + "?version=" + versionQuery)) << Log();
     }
     // Runs one update from a version page to its end.
-    void UpdateFrom(const std::string& body, const std::string& versionQuery)
+    void UpdateFrom(const std::string& body, const std::string& versionQuery,
+                    const std::string& signatureRoute = "")
     {
-        LaunchWith(VersionAnswer(body));
+        LaunchWith(VersionAnswer(body), "", signatureRoute);
         if (HasFatalFailure())
             return;
         EXPECT_NE(WaitForSplash(), nullptr) << "no splash appeared";
@@ -383,11 +436,6 @@ TEST_F(UpdateE2E, ErrorPageStartingWithADigitStartsTheLogin)
         R"({"status": 503, "body": "503 Service Unavailable", "stall_before_headers": 2})");
 }
 
-TEST_F(UpdateE2E, PageStartingWithWhiteSpaceStartsTheLogin)
-{
-    ExpectPageStartsTheLoginWithoutUpdate(VersionAnswer(" 1.0.0.9"));
-}
-
 TEST_F(UpdateE2E, UnreachableServerStartsTheLogin)
 {
     Launch();
@@ -429,14 +477,19 @@ TEST_F(UpdateE2E, NewerVersionWithALineEndReplacesAndRestarts)
     UpdateFrom(R"(1.0.0.9\n)", "1.0.0.9"); // JSON: the page ends with a line feed
 }
 
-TEST_F(UpdateE2E, ThreePartVersionIsNewerAndReplacesAndRestarts)
+TEST_F(UpdateE2E, AByteOrderMarkAndBlanksAroundTheVersionStillUpdate)
 {
-    UpdateFrom("1.0.1", "1.0.1");
+    UpdateFrom(R"(\ufeff 1.0.0.9 \r\n)", "1.0.0.9"); // JSON: the page starts with a UTF-8 BOM
 }
 
 TEST_F(UpdateE2E, PartsCompareAsNumbersAndReplaceAndRestart)
 {
-    UpdateFrom("1.0.0.256", "1.0.0.256");
+    UpdateFrom("1.0.0.256", "1.0.0.256", SignatureOf("v256"));
+}
+
+TEST_F(UpdateE2E, AnUpdateSignedWithTheSpareKeyIsAccepted)
+{
+    UpdateFrom("1.0.0.9", "1.0.0.9", SignatureOf("spare"));
 }
 
 TEST_F(UpdateE2E, AnEarlierBackupOfTheSameNameIsReplaced)
@@ -461,6 +514,39 @@ TEST_F(UpdateE2E, AFolderOfTheBackupNameGivesWayToARandomName)
 }
 
 // ---- updates that cannot go through ---------------------------------------------
+
+// Each refusal leaves the install exactly as it was and reaches the login; a
+// signature refused before the download means no executable is fetched.
+TEST_F(UpdateE2E, UpdatesThatAreNotSignedForTheirVersionAreRefused)
+{
+    struct Refusal {
+        const char* name;
+        const char* page;
+        std::string signature;
+        std::string executable;
+        bool downloads;
+    };
+    const Refusal refusals[] = {
+        {"no signature", "1.0.0.9", R"({"status": 404, "body": "not here"})", "", false},
+        {"a 63-byte signature", "1.0.0.9", R"({"size": 63})", "", false},
+        {"a 65-byte signature", "1.0.0.9", R"({"size": 65})", "", false},
+        {"signed with another key", "1.0.0.9", SignatureOf("other"), "", true},
+        {"changed by one byte after signing", "1.0.0.9", "",
+         Serve(std::string(QM_BINARY_DIR) + "/update-sites/changed.exe"), true},
+        {"signed as 1.0.0.9, published as 1.0.0.10", "1.0.0.10", "", "", true},
+    };
+    StartServer();
+    for (const Refusal& r : refusals) {
+        SCOPED_TRACE(r.name);
+        ASSERT_TRUE(m_server->Reset());
+        Route(R"({"body": ")" + std::string(r.page) + R"("})", r.executable, r.signature);
+        Launch();
+        ASSERT_TRUE(WaitForTheLogin()) << "windows:" << DescribeWindows(m_launcher.Id());
+        EXPECT_TRUE(Asked(std::string(kSignaturePath) + "?version=" + r.page)) << Log();
+        ExpectNoUpdate(r.downloads);
+        m_launcher.Terminate();
+    }
+}
 
 TEST_F(UpdateE2E, MissingExecutableRenamesNothingAndTheOldLauncherRunsOn)
 {
@@ -487,12 +573,14 @@ TEST_F(UpdateE2E, DownloadCutMidwayRenamesNothingAndTheOldLauncherRunsOn)
     EXPECT_TRUE(SameBytes(Content(m_exe), m_original, "the executable"));
     EXPECT_FALSE(Exists(m_backup));
     EXPECT_FALSE(Exists(m_temporary)) << "a cut download never takes the temporary name";
+    EXPECT_FALSE(Exists(m_temporary + L".fdl")) << "the partial download is removed";
 }
 
 TEST_F(UpdateE2E, NewExecutableThatCannotStartIsPutBackAndTheOldLauncherRunsOn)
 {
     const std::string junk = "MZ but no program follows: these bytes cannot be started.";
-    LaunchWith(VersionAnswer("1.0.0.9"), R"({"body": ")" + junk + R"("})");
+    LaunchWith(VersionAnswer("1.0.0.9"), Serve(SiteFile("junk", "qlm_Orbo.exe")),
+               SignatureOf("junk"));
     const HWND splash = WaitForSplash();
     ASSERT_NE(splash, nullptr);
     ASSERT_TRUE(WaitForSplashToGiveWay(splash));

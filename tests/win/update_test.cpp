@@ -17,14 +17,17 @@
 #include "update/dlg_update.h"
 #include "update/exe_swap.h"
 #include "update/http_get_text.h"
+#include "update/update_signature.h"
 #include "update/version_text.h"
 #include "update/wide_to_narrow.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <iostream>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -36,6 +39,13 @@ namespace {
 constexpr DWORD kWaitMs = 10000;        // bound of every wait that should succeed
 constexpr DWORD kShortTimeoutMs = 1500; // HttpGetText's time-out in these tests
 const char kVersionPage[] = "/clientkv3/portHatch/qlm_Orbo.html";
+const char kSignaturePath[] = "/clientkv3/portHatch/qlm_Orbo.exe.sig";
+
+// The swap's tests hand the splash files no publisher signed.
+SignatureCheck AcceptAnySignature(const std::wstring&, const std::string&, const UpdateSignature&)
+{
+    return SignatureCheck::Verified;
+}
 
 using qmtest::Content;
 using qmtest::Exists;
@@ -305,6 +315,7 @@ protected:
         m_dlg.UseDownloadManager(&m_manager);
         m_dlg.UseUpdateHost(L"127.0.0.1:" + std::to_wstring(Server().Port()));
         m_dlg.UseExecutablePath(m_exe);
+        m_dlg.UseSignatureCheck(AcceptAnySignature);
     }
     void TearDown() override
     {
@@ -319,7 +330,8 @@ protected:
     // own message, as the launcher does; true once it is over.
     bool CheckWithPage(const std::string& routeFields)
     {
-        if (!Server().AddRoute(kVersionPage, routeFields))
+        if (!Server().AddRoute(kVersionPage, routeFields) ||
+            !Server().AddRoute(kSignaturePath, R"({"size": 64})"))
             return false;
         if (!m_dlg.m_hWnd && !m_dlg.Create(IDD_UPDATE_LOGIN, nullptr))
             return false;
@@ -449,7 +461,6 @@ TEST_F(UpdateSplash, PagesThatNameNoNewerVersionStartTheLogin)
         R"({"body": "1.0.0.7"})",
         R"({"body": "0.9.0.0"})",
         R"({"body": ""})",
-        R"({"body": " 1.0.0.9"})",
         R"({"body": "<!DOCTYPE html><html><body>1.0.0.9</body></html>"})",
         R"({"status": 404, "body": "<html><body>Not found</body></html>"})",
         R"({"status": 503, "body": "503 Service Unavailable"})",
@@ -536,8 +547,25 @@ TEST_F(UpdateSplash, AFailedDownloadStopsTheManagerRenamesNothingAndStartsTheLog
     ASSERT_TRUE(qmtest::PumpUntil([&] { return m_startUp.calls > 0; }, kWaitMs));
     EXPECT_EQ(m_manager.Calls(), "Stop");
     EXPECT_EQ(Content(m_exe), "old");
-    EXPECT_EQ(Content(m_temporary), "new");
+    EXPECT_FALSE(Exists(m_temporary)) << "what a failed download left is removed";
     EXPECT_FALSE(Exists(m_backup));
+}
+
+TEST_F(UpdateSplash, ADownloadNoKeyVerifiesIsRemovedAndNeverRun)
+{
+    m_dlg.UseSignatureCheck(static_cast<CDlgUpdate::SignatureCheckFn>(VerifyUpdateFile));
+    ASSERT_TRUE(WriteWholeFile(m_exe, "old"));
+    ASSERT_TRUE(WriteWholeFile(m_temporary, "new"));
+    ASSERT_TRUE(WriteWholeFile(m_temporary + L".fdl", "part of an earlier download"));
+    m_dlg.ReplaceAndRestart(true);
+    EXPECT_EQ(m_startUp.calls, 1);
+    EXPECT_EQ(Content(m_exe), "old");
+    EXPECT_FALSE(Exists(m_temporary));
+    EXPECT_FALSE(Exists(m_temporary + L".fdl"));
+    EXPECT_FALSE(Exists(m_backup));
+    EXPECT_NE(TheLog().find("Update refused: the signature matches no update key"),
+              std::string::npos)
+        << TheLog();
 }
 
 TEST_F(UpdateSplash, ARenameThatFailsAfterTheFirstPutsTheExecutableBack)
@@ -737,6 +765,67 @@ TEST_F(Swap, WhenTheNewExecutableCannotLeaveTheOldOneTakesItsPlace)
     EXPECT_FALSE(Exists(m_exe + L"1.0.0.8"));
     EXPECT_FALSE(swap.OldMoved());
     EXPECT_FALSE(swap.NewMoved());
+}
+
+// ---- the signature check ----------------------------------------------------
+
+// The file is hashed in blocks: around every block boundary, the digest is
+// the one of the signed prefix and the whole file taken at once.
+TEST(UpdateSignature, TheDigestCoversThePrefixAndEveryByteAcrossBlockBoundaries)
+{
+    const std::wstring dir = MakeTempFolder(L"qm-signature-");
+    ASSERT_FALSE(dir.empty());
+    const std::wstring file = dir + L"download.tmp";
+    for (const size_t size : {size_t{0}, size_t{1}, size_t{65535}, size_t{65536}, size_t{65537},
+                              size_t{2 * 65536 + 5}}) {
+        std::string content(size, '\0');
+        for (size_t i = 0; i < size; ++i)
+            content[i] = static_cast<char>((i * 131) >> 3);
+        ASSERT_TRUE(WriteWholeFile(file, content));
+        Sha256Digest fromFile{};
+        ASSERT_EQ(HashSignedUpdate(file, "1.0.0.9", fromFile), SignatureCheck::Verified) << size;
+        Sha256Hasher whole;
+        const std::string message = "quillmoor-update-v1\n1.0.0.9\n" + content;
+        whole.Add(message.data(), message.size());
+        Sha256Digest expected{};
+        ASSERT_TRUE(whole.Finish(expected));
+        EXPECT_EQ(fromFile, expected) << size << " bytes";
+    }
+    // Known answer: SHA-256 of the prefix alone, as the publishing tool signs it.
+    ASSERT_TRUE(WriteWholeFile(file, ""));
+    Sha256Digest empty{};
+    ASSERT_EQ(HashSignedUpdate(file, "1.0.0.9", empty), SignatureCheck::Verified);
+    const Sha256Digest known = {0xdd, 0x5c, 0xda, 0x22, 0x39, 0xc6, 0x79, 0xc1, 0xc3, 0xfe, 0xce,
+                                0x0e, 0xe9, 0x9a, 0xc3, 0xad, 0x0a, 0xc2, 0x5e, 0x01, 0x3e, 0xdf,
+                                0x51, 0x02, 0x14, 0xff, 0x7c, 0x3c, 0x9a, 0x81, 0x5e, 0x1e};
+    EXPECT_EQ(empty, known);
+    EXPECT_EQ(HashSignedUpdate(dir + L"absent.exe", "1.0.0.9", empty),
+              SignatureCheck::FileUnreadable);
+    RemoveTree(dir);
+}
+
+// The publishing tool's signature verifies under the compiled-in keys, for
+// its version only. The time a check of the whole launcher takes is printed
+// for the record.
+TEST(UpdateSignature, APublishedSignatureVerifiesForItsVersionOnly)
+{
+    const std::string site =
+        std::string(QM_BINARY_DIR) + "/update-sites/signed/clientkv3/portHatch/";
+    std::string raw;
+    ASSERT_TRUE(ReadWholeFile(qmtest::WindowsPathOfUnixPath(site + "qlm_Orbo.exe.sig"), raw));
+    ASSERT_EQ(raw.size(), kUpdateSignatureBytes);
+    UpdateSignature signature{};
+    std::copy(raw.begin(), raw.end(), signature.begin());
+    const std::wstring exe = qmtest::WindowsPathOfUnixPath(site + "qlm_Orbo.exe");
+    EXPECT_EQ(VerifyUpdateFile(exe, "1.0.0.9", signature), SignatureCheck::Verified);
+    const ULONGLONG started = ::GetTickCount64();
+    EXPECT_EQ(VerifyUpdateFile(qmtest::LauncherPath(), "1.0.0.9", signature),
+              SignatureCheck::Mismatch);
+    std::cout << "[ measured ] checking the launcher's signature: " << ::GetTickCount64() - started
+              << " ms for " << qmtest::Content(qmtest::LauncherPath()).size() << " bytes\n";
+    EXPECT_EQ(VerifyUpdateFile(exe, "1.0.0.90", signature), SignatureCheck::Mismatch);
+    signature[40] ^= 1;
+    EXPECT_EQ(VerifyUpdateFile(exe, "1.0.0.9", signature), SignatureCheck::Mismatch);
 }
 
 } // namespace

@@ -160,7 +160,8 @@ class SiteHandler(BaseHTTPRequestHandler):
             return
         with open(full, "rb") as f:
             data = f.read()
-        kind = "application/octet-stream" if full.endswith(".exe") else "text/html"
+        binary = full.endswith(".exe") or full.endswith(".sig")
+        kind = "application/octet-stream" if binary else "text/html"
         self.send_body(200, data, kind)
 
 
