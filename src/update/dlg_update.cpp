@@ -14,6 +14,7 @@
 #include "resource.h"
 #include "skin/layered_window.h"
 #include "skin/png_resource.h"
+#include "update/download_check.h"
 #include "update/exe_swap.h"
 #include "update/http_get_text.h"
 #include "update/update_signature.h"
@@ -24,10 +25,15 @@
 #include <ctime>
 #include <cwchar>
 #include <exception>
+#include <memory>
 
 namespace {
 constexpr UINT kPngSplash = 109;
 const wchar_t kSwapFailed[] = L"重命名和启动新进程遭遇Exception[Error Code = %d]！";
+constexpr UINT_PTR kHandOverTimer = 1;
+constexpr UINT kHandOverPollMs = 50;
+// How long a new launcher has to show its splash before it is rolled back.
+constexpr DWORD kHandOverTimeoutMs = 30000;
 
 // Copies `text` with its terminator into `field` when it fits.
 template <size_t N> bool CopyText(wchar_t (&field)[N], const std::wstring& text) noexcept
@@ -35,23 +41,6 @@ template <size_t N> bool CopyText(wchar_t (&field)[N], const std::wstring& text)
     if (text.size() >= N)
         return false;
     std::wmemcpy(field, text.c_str(), text.size() + 1);
-    return true;
-}
-
-// Starts `exe` without a console and without arguments; on failure `error`
-// holds the reason.
-bool StartDetached(const std::wstring& exe, DWORD& error)
-{
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(exe.c_str(), nullptr, nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
-                          nullptr, &startup, &process)) {
-        error = ::GetLastError();
-        return false;
-    }
-    const UniqueHandle thread(process.hThread);
-    const UniqueHandle handle(process.hProcess);
     return true;
 }
 
@@ -77,14 +66,22 @@ void ReportException(const std::exception_ptr& failure) noexcept
 
 CDlgUpdate::CDlgUpdate()
     : CDialog(IDD_UPDATE_LOGIN, nullptr), m_strUpdateHost(QM_UPDATE_HOST),
-      m_pfnCheckSignature(static_cast<SignatureCheckFn>(VerifyUpdateFile))
+      m_pfnCheckDownload(CheckDownloadedUpdate)
 {
 }
+
+CDlgUpdate::~CDlgUpdate() = default;
 
 LRESULT CDlgUpdate::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_PAINT: OnPaint(); return 0;
+    case WM_TIMER:
+        if (wParam == kHandOverTimer) {
+            OnHandOverTick();
+            return 0;
+        }
+        break;
     }
     return CDialog::WindowProc(message, wParam, lParam);
 }
@@ -145,20 +142,43 @@ void CDlgUpdate::CheckVersion()
     // window events, so the picture is set again now that it is on screen.
     if (IsWindowVisible())
         UpdateLayeredBitmap(m_hWnd, m_image);
+    // The splash is on screen: an old launcher that started this one and
+    // waits to hear so can end now.
+    const std::wstring exe = ExecutablePath();
+    ConfirmLauncherStarted(exe);
+    if (!m_updateLock.TryAcquire(exe)) {
+        WriteLog(L"Another launcher is updating %s; no update check this time", exe.c_str());
+        PostStartUp();
+        return;
+    }
+    if (StartUpdate(exe))
+        return; // the splash stays until the download ends
+    m_updateLock.Release();
+    PostStartUp();
+}
+
+// Reads the version page; a newer version that did not fail before and is
+// signed starts its download. False when nothing is to be downloaded.
+bool CDlgUpdate::StartUpdate(const std::wstring& exe)
+{
     char page[kHttpTextBufferSize] = {};
     const std::wstring url = VersionPageUrl(m_strUpdateHost, _time64(nullptr));
-    if (HttpGetText(url.c_str(), page)) {
-        // A page saved with a line end still names its version; what is
-        // compared, and sent back with the download, is the version alone.
-        const std::string remote = TrimVersionText(page);
-        std::string local(std::wcslen(CLIENT_VERSION_W) * 2 + 2, '\0');
-        if (WideToNarrow(local.data(), CLIENT_VERSION_W, static_cast<int>(local.size()),
-                         CP_THREAD_ACP) &&
-            CompareVersion(local.c_str(), remote.c_str()) == 1 && FetchSignature(remote) &&
-            StartDownload(remote))
-            return; // the splash stays until the download ends
+    if (!HttpGetText(url.c_str(), page))
+        return false;
+    // A page saved with a line end still names its version; what is
+    // compared, and sent back with the download, is the version alone.
+    const std::string remote = TrimVersionText(page);
+    std::string local(std::wcslen(CLIENT_VERSION_W) * 2 + 2, '\0');
+    if (!WideToNarrow(local.data(), CLIENT_VERSION_W, static_cast<int>(local.size()),
+                      CP_THREAD_ACP) ||
+        CompareVersion(local.c_str(), remote.c_str()) != 1)
+        return false;
+    const std::wstring failed = FailedBuildPath(exe, remote);
+    if (FileExists(failed.c_str())) {
+        WriteLog(L"Update skipped: this version did not start before (%s)", failed.c_str());
+        return false;
     }
-    PostStartUp();
+    return FetchSignature(remote) && StartDownload(remote);
 }
 
 // Reads the publisher's signature of `version` before anything is downloaded:
@@ -211,29 +231,23 @@ bool CDlgUpdate::StartDownload(const std::string& version)
 void CDlgUpdate::ReplaceAndRestart(bool succeeded)
 {
     StopDownloads();
-    if (succeeded && DownloadIsSigned())
-        SwapAndStart();
-    else
+    // Only the executable its publisher signed for the version the page
+    // names is put in place. The check runs here on the UI thread: a 1 MiB
+    // file takes a few milliseconds, almost all of it the hash.
+    if (succeeded &&
+        m_pfnCheckDownload(ExecutablePath() + kUpdateTempSuffix, m_strVersion, m_signature)) {
+        if (SwapAndStart())
+            return; // the splash waits for the new launcher to confirm its start
+    } else {
         DiscardDownload();
-    PostStartUp();
+    }
+    FinishWithoutUpdate();
 }
 
-// Whether the downloaded file is the executable its publisher signed for
-// the version the page names. Runs on the UI thread: a 1 MiB file takes a
-// few milliseconds, almost all of it the hash.
-bool CDlgUpdate::DownloadIsSigned()
+void CDlgUpdate::FinishWithoutUpdate()
 {
-    const std::wstring download = ExecutablePath() + kUpdateTempSuffix;
-    const ULONGLONG started = ::GetTickCount64();
-    const SignatureCheck check = m_pfnCheckSignature(download, m_strVersion, m_signature);
-    const auto elapsed = static_cast<unsigned>(::GetTickCount64() - started);
-    if (check != SignatureCheck::Verified) {
-        WriteLog(L"Update refused: %s (%u ms) %s", DescribeSignatureCheck(check), elapsed,
-                 download.c_str());
-        return false;
-    }
-    WriteLog(L"Update signature verified in %u ms", elapsed);
-    return true;
+    m_updateLock.Release();
+    PostStartUp();
 }
 
 // Removes what a download that is not used left beside the executable.
@@ -255,27 +269,78 @@ void CDlgUpdate::StopDownloads()
     }
 }
 
-// Puts the downloaded executable in place of the running one and starts it;
-// this process then ends at once, without closing a window or running any
-// exit processing. Whatever fails, the files are put back as they were.
-void CDlgUpdate::SwapAndStart()
+// Puts the downloaded executable in place of the running one and starts it.
+// True when it started: the hand-over then runs from the timer. Otherwise the
+// files are put back as they were, and nothing of the download is left.
+bool CDlgUpdate::SwapAndStart()
 {
-    ExecutableSwap swap(ExecutablePath());
+    m_swap = std::make_unique<ExecutableSwap>(ExecutablePath());
+    ExecutableSwap& swap = *m_swap;
     try {
         swap.ChooseBackup();
         swap.Apply();
+        // The swap is done: a launcher started from now on, the new one among
+        // them, runs the new build and makes its own check.
+        m_updateLock.Release();
         DWORD error = 0;
-        if (StartDetached(swap.Exe(), error))
-            ::ExitProcess(0);
-        swap.Revert();
+        if (m_handOver.Start(swap.Exe(), kHandOverTimeoutMs, error)) {
+            ::SetTimer(m_hWnd, kHandOverTimer, kHandOverPollMs, nullptr);
+            return true;
+        }
         WriteLog(L"启动新进程失败[Error Code = %d]！%s", static_cast<int>(error),
                  swap.Exe().c_str());
+        RejectNewBuild();
+        return false;
     } catch (const CFileException& e) {
         WriteLog(kSwapFailed, static_cast<int>(e.m_lOsError));
-        swap.RevertQuietly();
     } catch (...) {
         WriteLog(kSwapFailed, static_cast<int>(::GetLastError()));
-        swap.RevertQuietly();
+    }
+    swap.RevertQuietly();
+    DiscardDownload();
+    return false;
+}
+
+// The new launcher confirmed its start: this one ends at once, without
+// closing a window or running any exit processing. A new launcher that ended
+// first, or said nothing in time, is rolled back.
+void CDlgUpdate::OnHandOverTick()
+{
+    const LauncherHandOver::State state = m_handOver.Poll();
+    if (state == LauncherHandOver::State::Waiting)
+        return;
+    ::KillTimer(m_hWnd, kHandOverTimer);
+    switch (state) {
+    case LauncherHandOver::State::Confirmed: m_swap->RemoveEarlierBackups(); ::ExitProcess(0);
+    case LauncherHandOver::State::Ended:
+        WriteLog(L"Update rolled back: %s ended with code %u before its splash showed",
+                 m_swap->Exe().c_str(), static_cast<unsigned>(m_handOver.ExitCode()));
+        break;
+    default:
+        m_handOver.EndNewLauncher();
+        WriteLog(L"Update rolled back: %s did not show its splash within %u s",
+                 m_swap->Exe().c_str(), static_cast<unsigned>(kHandOverTimeoutMs / 1000));
+        break;
+    }
+    RejectNewBuild();
+    FinishWithoutUpdate();
+}
+
+// Puts the running launcher back under the executable's name and keeps the
+// new build as "<exe><version>.failed", which is not fetched again.
+void CDlgUpdate::RejectNewBuild()
+{
+    try {
+        m_swap->Revert();
+    } catch (...) {
+        m_swap->RevertQuietly();
+    }
+    const std::wstring failed = FailedBuildPath(m_swap->Exe(), m_strVersion);
+    if (m_swap->NewMoved() ||
+        !::MoveFileExW(m_swap->Temporary().c_str(), failed.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        WriteLog(L"恢复文件失败[Error Code = %d]！%s", static_cast<int>(::GetLastError()),
+                 failed.c_str());
+        DiscardDownload();
     }
 }
 

@@ -9,8 +9,10 @@
 #include "download/dl_interfaces.h"
 #include "framework/dialog.h"
 #include "framework/image.h"
+#include "update/update_handover.h"
 #include "update/update_signature.h"
 
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -18,10 +20,12 @@
 constexpr UINT ID_UPDATE_CHECK = 100;
 constexpr UINT ID_UPDATE_FINISHED = 101; // lParam: 1 when the download succeeded
 
+class ExecutableSwap;
+
 class CDlgUpdate : public CDialog, public IDLTaskSink {
 public:
     CDlgUpdate();
-    ~CDlgUpdate() override = default;
+    ~CDlgUpdate() override;
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     BOOL OnInitDialog() override;
@@ -47,10 +51,11 @@ public:
     void UseDownloadManager(IDLMgr* manager) noexcept { m_pDLMgr = manager; }
     void UseUpdateHost(std::wstring host) { m_strUpdateHost = std::move(host); }
     void UseExecutablePath(std::wstring path) { m_strExePath = std::move(path); }
-    using SignatureCheckFn = SignatureCheck (*)(const std::wstring& file,
-                                                const std::string& version,
-                                                const UpdateSignature& signature);
-    void UseSignatureCheck(SignatureCheckFn check) noexcept { m_pfnCheckSignature = check; }
+    // The check of a finished download: by default its signature and file
+    // version (CheckDownloadedUpdate).
+    using DownloadCheckFn = bool (*)(const std::wstring& file, const std::string& version,
+                                     const UpdateSignature& signature);
+    void UseDownloadCheck(DownloadCheckFn check) noexcept { m_pfnCheckDownload = check; }
 
     CImage m_image; // PNG 109 once the dialog is initialised
 
@@ -59,19 +64,25 @@ protected:
 
 private:
     void OnPaint();
+    bool StartUpdate(const std::wstring& exe);
     bool FetchSignature(const std::string& version);
     bool StartDownload(const std::string& version);
-    bool DownloadIsSigned();
     void DiscardDownload();
+    void FinishWithoutUpdate();
     void StopDownloads();
-    void SwapAndStart();
+    bool SwapAndStart();
+    void OnHandOverTick();
+    void RejectNewBuild();
     IDLMgr* DownloadManager();
     std::wstring ExecutablePath() const;
 
     IDLMgr* m_pDLMgr = nullptr; // null: the process's download manager
     std::wstring m_strUpdateHost;
-    std::wstring m_strExePath;            // empty: the running executable
-    SignatureCheckFn m_pfnCheckSignature; // by default against the compiled-in keys
-    std::string m_strVersion;             // the version being downloaded, as compared
+    std::wstring m_strExePath; // empty: the running executable
+    DownloadCheckFn m_pfnCheckDownload;
+    std::string m_strVersion; // the version being downloaded, as compared
     UpdateSignature m_signature{};
+    InstallUpdateLock m_updateLock; // held from the version check to the end of the swap
+    std::unique_ptr<ExecutableSwap> m_swap;
+    LauncherHandOver m_handOver;
 };

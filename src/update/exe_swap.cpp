@@ -3,9 +3,11 @@
 #include "common/log.h"
 #include "download/path_helpers.h"
 #include "framework/file.h"
+#include "framework/handles.h"
 #include "update/version_text.h"
 
 #include <cstdlib>
+#include <cwchar>
 #include <utility>
 
 const wchar_t kUpdateTempSuffix[] = L".tmp";
@@ -63,4 +65,24 @@ void ExecutableSwap::RevertQuietly()
             WriteLog(L"恢复文件失败[Error Code = %d]！%s", ::GetLastError(), m_strBackup.c_str());
         }
     }
+}
+
+void ExecutableSwap::RemoveEarlierBackups() const
+{
+    const std::wstring folder = DirectoryOfPath(m_strExe);
+    const std::wstring exeName = FileNameOfPath(m_strExe.c_str());
+    WIN32_FIND_DATAW data;
+    const UniqueFindHandle search(::FindFirstFileW((m_strExe + L"*").c_str(), &data));
+    if (!search)
+        return;
+    do {
+        const std::wstring path = folder + data.cFileName;
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            !IsBackupName(exeName, data.cFileName) ||
+            _wcsicmp(path.c_str(), m_strBackup.c_str()) == 0)
+            continue;
+        // A backup still running (an old launcher left open) stays until next time.
+        if (!::DeleteFileW(path.c_str()))
+            WriteLog(L"删除源文件%s失败！", path.c_str());
+    } while (::FindNextFileW(search.get(), &data));
 }

@@ -28,6 +28,10 @@ public:
     // X must hold a launcher that runs. Failures are logged.
     void RevertQuietly();
 
+    // After a confirmed start: deletes the backups of earlier updates beside
+    // X (version-named or random-numbered), keeping the one just made.
+    void RemoveEarlierBackups() const;
+
     const std::wstring& Exe() const noexcept { return m_strExe; }
     const std::wstring& Temporary() const noexcept { return m_strTemporary; }
     const std::wstring& Backup() const noexcept { return m_strBackup; }

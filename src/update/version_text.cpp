@@ -1,11 +1,9 @@
 #include "update/version_text.h"
 
+#include "client_version.h"
+
 #include <climits>
 
-// A build may define another version (the tour's next launcher does).
-#ifndef QM_CLIENT_VERSION
-#define QM_CLIENT_VERSION "1.0.0.8"
-#endif
 const char* const CLIENT_VERSION = QM_CLIENT_VERSION;
 const wchar_t* const CLIENT_VERSION_W = L"" QM_CLIENT_VERSION;
 
@@ -156,4 +154,43 @@ std::string SignedUpdatePrefix(const std::string& version)
 std::wstring BackupPathFor(const std::wstring& exePath)
 {
     return exePath + CLIENT_VERSION_W;
+}
+
+std::wstring FailedBuildPath(const std::wstring& exePath, const std::string& version)
+{
+    return exePath + Widen(version.c_str()) + L".failed";
+}
+
+bool IsBackupName(const std::wstring& exeName, const std::wstring& name)
+{
+    if (exeName.empty() || name.size() <= exeName.size())
+        return false;
+    const auto fold = [](wchar_t c) { return c >= L'a' && c <= L'z' ? c - L'a' + L'A' : c; };
+    for (std::size_t i = 0; i < exeName.size(); ++i) {
+        if (fold(name[i]) != fold(exeName[i]))
+            return false;
+    }
+    const std::wstring suffix = name.substr(exeName.size());
+    if (suffix.find_first_not_of(L"0123456789") == std::wstring::npos)
+        return suffix.size() <= 4;
+    // A version: numbers separated by single dots, at most four of them.
+    if (suffix.find_first_not_of(L"0123456789.") != std::wstring::npos || suffix.front() == L'.' ||
+        suffix.back() == L'.' || suffix.find(L"..") != std::wstring::npos)
+        return false;
+    std::size_t dots = 0;
+    for (const wchar_t c : suffix)
+        dots += c == L'.';
+    return dots <= 3;
+}
+
+bool IsSameVersion(const char* text, const int fileParts[4]) noexcept
+{
+    int named[4];
+    if (!text || !ParseVersion(text, named))
+        return false;
+    for (int i = 0; i < 4; ++i) {
+        if (named[i] != fileParts[i])
+            return false;
+    }
+    return true;
 }

@@ -45,3 +45,16 @@ std::string SignedUpdatePrefix(const std::string& version);
 
 // "<exe><CLIENT_VERSION>": the name the replaced executable is kept under.
 std::wstring BackupPathFor(const std::wstring& exePath);
+
+// "<exe><version>.failed": where a new build that did not confirm its start
+// is kept, which also stops the launcher from fetching it again.
+std::wstring FailedBuildPath(const std::wstring& exePath, const std::string& version);
+
+// Whether `name` is `exeName` (compared case-insensitively in ASCII) followed
+// by a backup's suffix: a version, or the number of one to four digits that
+// stands in when the version's name is taken.
+bool IsBackupName(const std::wstring& exeName, const std::wstring& name);
+
+// Whether a file version (four parts) is the version `text` names, parts it
+// leaves out counting as 0. False for an unusable text.
+bool IsSameVersion(const char* text, const int fileParts[4]) noexcept;

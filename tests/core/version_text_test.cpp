@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cwchar>
 #include <string>
 
 namespace {
@@ -129,6 +130,38 @@ TEST(VersionText, UpdateAddresses)
     EXPECT_EQ(SignatureUrl(L"h", "1.0.0.9\r\n"),
               L"http://h/clientkv3/portHatch/qlm_Orbo.exe.sig?version=1.0.0.9");
     EXPECT_EQ(SignedUpdatePrefix("1.0.0.9"), "quillmoor-update-v1\n1.0.0.9\n");
+}
+
+TEST(VersionText, BackupNamesAreTheExecutableFollowedByAVersionOrUpToFourDigits)
+{
+    struct Case {
+        const wchar_t* name;
+        bool backup;
+    };
+    const Case cases[] = {
+        {L"Quillmoor.exe1.0.0.8", true},   {L"quillmoor.EXE1.0.0.7", true},
+        {L"Quillmoor.exe1.0.1", true},     {L"Quillmoor.exe4711", true},
+        {L"Quillmoor.exe0", true},         {L"Quillmoor.exe12345", false},
+        {L"Quillmoor.exe", false},         {L"Quillmoor.exe.tmp", false},
+        {L"Quillmoor.exe.tmp.fdl", false}, {L"Quillmoor.exe1.0.0.9.failed", false},
+        {L"Quillmoor.exe1..0", false},     {L"Quillmoor.exe1.0.0.0.1", false},
+        {L"Quillmoor.exe1.0.", false},     {L"Other.exe1.0.0.8", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IsBackupName(L"Quillmoor.exe", c.name), c.backup)
+            << std::string(c.name, c.name + std::wcslen(c.name));
+    EXPECT_EQ(FailedBuildPath(L"C:\\Games\\run.exe", "1.0.0.9"),
+              L"C:\\Games\\run.exe1.0.0.9.failed");
+}
+
+TEST(VersionText, AFileVersionMatchesTheVersionItsPageNames)
+{
+    const int file[4] = {1, 1, 0, 0};
+    EXPECT_TRUE(IsSameVersion("1.1", file)) << "parts left out count as 0";
+    EXPECT_TRUE(IsSameVersion("1.1.0.0", file));
+    EXPECT_FALSE(IsSameVersion("1.1.0.1", file));
+    EXPECT_FALSE(IsSameVersion("1.0.0.8.1", file)) << "unusable";
+    EXPECT_FALSE(IsSameVersion(nullptr, file));
 }
 
 TEST(VersionText, MinutesQueryUsesTheLow32BitsSigned)

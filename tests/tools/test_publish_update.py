@@ -2,6 +2,7 @@ import importlib.machinery
 import importlib.util
 import os
 import stat
+import struct
 import subprocess
 import sys
 import tempfile
@@ -32,6 +33,16 @@ def run(*args):
                           timeout=30)
 
 
+def fake_exe(version):
+    """An executable's first bytes and a version resource's fixed information."""
+    a, b, c, d = (int(x) for x in version.split("."))
+    key = "VS_VERSION_INFO\0".encode("utf-16-le")
+    fixed = struct.pack("<IIII", 0xFEEF04BD, 0x00010000, (a << 16) | b, (c << 16) | d)
+    block = struct.pack("<HHH", 6 + len(key) + 2 + 52, 52, 0) + key + bytes(2) + fixed
+    # The signature alone elsewhere (as code may hold it) is no version.
+    return b"MZ" + struct.pack("<I", 0xFEEF04BD) + bytes(range(256)) * 4 + block + bytes(40)
+
+
 def public_key(path):
     with open(path, "rb") as f:
         return serialization.load_pem_public_key(f.read())
@@ -41,12 +52,15 @@ class PublishUpdateTest(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.TemporaryDirectory()
         self.exe = os.path.join(self.dir.name, "Quillmoor.exe")
-        with open(self.exe, "wb") as f:
-            f.write(b"MZ" + bytes(range(256)) * 4)
+        self.write_exe("1.0.0.9")
         self.out = os.path.join(self.dir.name, "site")
 
     def tearDown(self):
         self.dir.cleanup()
+
+    def write_exe(self, version, extra=b""):
+        with open(self.exe, "wb") as f:
+            f.write(fake_exe(version) + extra)
 
     def endpoint(self, name):
         return os.path.join(self.out, "clientkv3", "portHatch", name)
@@ -74,8 +88,7 @@ class PublishUpdateTest(unittest.TestCase):
     def test_republishing_replaces_everything_and_leaves_no_temporary_files(self):
         self.assertEqual(self.publish().returncode, 0)
         first = self.read("qlm_Orbo.exe.sig")
-        with open(self.exe, "ab") as f:
-            f.write(b"more")
+        self.write_exe("1.0.1.0", b"more")
         self.assertEqual(self.publish("1.0.1.0").returncode, 0)
         self.assertEqual(self.read("qlm_Orbo.html"), b"1.0.1.0")
         self.assertTrue(self.read("qlm_Orbo.exe").endswith(b"more"))
@@ -100,6 +113,8 @@ class PublishUpdateTest(unittest.TestCase):
              "cannot read"),
             ("a public key to sign with", ["--key", TEST_PUB, self.exe, "1.0.0.9", self.out],
              "not an unencrypted PEM private key"),
+            ("a version its resource does not carry",
+             ["--key", TEST_KEY, self.exe, "1.0.0.10", self.out], "carries 1.0.0.9, not 1.0.0.10"),
             ("a key no launcher trusts",
              ["--key", TEST_KEY, "--trusted", SPARE_PUB, self.exe, "1.0.0.9", self.out],
              "none of the trusted keys"),

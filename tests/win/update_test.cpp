@@ -15,8 +15,10 @@
 #include "support/test_server.h"
 #include "support/test_support.h"
 #include "update/dlg_update.h"
+#include "update/download_check.h"
 #include "update/exe_swap.h"
 #include "update/http_get_text.h"
+#include "update/update_handover.h"
 #include "update/update_signature.h"
 #include "update/version_text.h"
 #include "update/wide_to_narrow.h"
@@ -42,9 +44,9 @@ const char kVersionPage[] = "/clientkv3/portHatch/qlm_Orbo.html";
 const char kSignaturePath[] = "/clientkv3/portHatch/qlm_Orbo.exe.sig";
 
 // The swap's tests hand the splash files no publisher signed.
-SignatureCheck AcceptAnySignature(const std::wstring&, const std::string&, const UpdateSignature&)
+bool AcceptAnyDownload(const std::wstring&, const std::string&, const UpdateSignature&)
 {
-    return SignatureCheck::Verified;
+    return true;
 }
 
 using qmtest::Content;
@@ -315,7 +317,7 @@ protected:
         m_dlg.UseDownloadManager(&m_manager);
         m_dlg.UseUpdateHost(L"127.0.0.1:" + std::to_wstring(Server().Port()));
         m_dlg.UseExecutablePath(m_exe);
-        m_dlg.UseSignatureCheck(AcceptAnySignature);
+        m_dlg.UseDownloadCheck(AcceptAnyDownload);
     }
     void TearDown() override
     {
@@ -553,7 +555,7 @@ TEST_F(UpdateSplash, AFailedDownloadStopsTheManagerRenamesNothingAndStartsTheLog
 
 TEST_F(UpdateSplash, ADownloadNoKeyVerifiesIsRemovedAndNeverRun)
 {
-    m_dlg.UseSignatureCheck(static_cast<CDlgUpdate::SignatureCheckFn>(VerifyUpdateFile));
+    m_dlg.UseDownloadCheck(CheckDownloadedUpdate);
     ASSERT_TRUE(WriteWholeFile(m_exe, "old"));
     ASSERT_TRUE(WriteWholeFile(m_temporary, "new"));
     ASSERT_TRUE(WriteWholeFile(m_temporary + L".fdl", "part of an earlier download"));
@@ -602,15 +604,21 @@ TEST_F(UpdateSplash, AMissingDownloadPutsTheExecutableBack)
         << TheLog();
 }
 
-TEST_F(UpdateSplash, ANewExecutableThatCannotStartIsPutBackUnderTheTemporaryName)
+TEST_F(UpdateSplash, ANewExecutableThatCannotStartIsKeptAsAFailedBuildAndNotFetchedAgain)
 {
+    ASSERT_TRUE(CheckWithPage(R"({"body": "1.0.0.9"})"));
     ASSERT_TRUE(WriteWholeFile(m_exe, "old"));
     ASSERT_TRUE(WriteWholeFile(m_temporary, "this is not a program"));
     m_dlg.ReplaceAndRestart(true);
     EXPECT_EQ(m_startUp.calls, 1);
     EXPECT_EQ(Content(m_exe), "old");
-    EXPECT_EQ(Content(m_temporary), "this is not a program");
+    EXPECT_FALSE(Exists(m_temporary));
+    EXPECT_EQ(Content(m_exe + L"1.0.0.9.failed"), "this is not a program");
     EXPECT_FALSE(Exists(m_backup));
+    m_manager.calls.clear();
+    m_dlg.CheckVersion();
+    EXPECT_EQ(m_startUp.calls, 2);
+    EXPECT_EQ(m_manager.Calls(), "") << "the failed version is not fetched again";
     EXPECT_NE(TheLog().find(qmtest::Narrow(L"启动新进程失败[Error Code = 193]！" + m_exe)),
               std::string::npos)
         << TheLog();
@@ -765,6 +773,34 @@ TEST_F(Swap, WhenTheNewExecutableCannotLeaveTheOldOneTakesItsPlace)
     EXPECT_FALSE(Exists(m_exe + L"1.0.0.8"));
     EXPECT_FALSE(swap.OldMoved());
     EXPECT_FALSE(swap.NewMoved());
+}
+
+// ---- launchers of one install ------------------------------------------------
+
+TEST(InstallCoordination, NamesFollowThePathWithoutCaseAndTheLockHasOneHolder)
+{
+    EXPECT_EQ(InstallObjectName(L"Update", L"C:\\Games\\Quillmoor.exe"),
+              InstallObjectName(L"Update", L"c:\\GAMES\\quillmoor.EXE"));
+    EXPECT_NE(InstallObjectName(L"Update", L"C:\\Games\\Quillmoor.exe"),
+              InstallObjectName(L"Update", L"D:\\Games\\Quillmoor.exe"));
+    EXPECT_NE(InstallObjectName(L"Update", L"C:\\Games\\Quillmoor.exe"),
+              InstallObjectName(L"Started", L"C:\\Games\\Quillmoor.exe"));
+
+    const std::wstring exe = L"C:\\qm-lock-test\\" + std::to_wstring(::GetCurrentProcessId());
+    InstallUpdateLock lock;
+    ASSERT_TRUE(lock.TryAcquire(exe));
+    bool other = true;
+    std::thread([&] {
+        InstallUpdateLock second;
+        other = second.TryAcquire(exe);
+    }).join();
+    EXPECT_FALSE(other) << "another launcher of the install finds it held";
+    lock.Release();
+    std::thread([&] {
+        InstallUpdateLock second;
+        other = second.TryAcquire(exe);
+    }).join();
+    EXPECT_TRUE(other) << "given back, it can be taken";
 }
 
 // ---- the signature check ----------------------------------------------------

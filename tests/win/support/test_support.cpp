@@ -1,5 +1,9 @@
 #include "support/test_support.h"
 
+#include "framework/handles.h"
+
+#include <tlhelp32.h>
+
 #include <vector>
 
 namespace qmtest {
@@ -118,6 +122,38 @@ std::vector<HWND> ProcessWindows(DWORD processId)
             own.push_back(hwnd);
     }
     return own;
+}
+
+std::vector<DWORD> ProcessesOf(const std::wstring& exePath)
+{
+    std::vector<DWORD> found;
+    const UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot)
+        return found;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
+         more = ::Process32NextW(snapshot.get(), &entry)) {
+        if (entry.th32ProcessID == ::GetCurrentProcessId())
+            continue;
+        const UniqueHandle process(
+            ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+        wchar_t image[MAX_PATH] = {};
+        DWORD size = MAX_PATH;
+        if (process && ::QueryFullProcessImageNameW(process.get(), 0, image, &size) &&
+            _wcsicmp(image, exePath.c_str()) == 0)
+            found.push_back(entry.th32ProcessID);
+    }
+    return found;
+}
+
+void TerminateProcessesOf(const std::wstring& exePath)
+{
+    for (const DWORD id : ProcessesOf(exePath)) {
+        const UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+        if (process && ::TerminateProcess(process.get(), 1))
+            ::WaitForSingleObject(process.get(), 5000);
+    }
 }
 
 std::vector<HWND> ChildWindows(HWND parent)

@@ -55,6 +55,11 @@ std::wstring WindowText(HWND hwnd);
 // Top-level window of a class and title (null: any) of a process, or null.
 HWND FindProcessWindow(DWORD processId, const wchar_t* className, const wchar_t* title);
 
+// The processes other than this one started from `exePath` (compared
+// case-insensitively), and ending them.
+std::vector<DWORD> ProcessesOf(const std::wstring& exePath);
+void TerminateProcessesOf(const std::wstring& exePath);
+
 } // namespace qmtest
 
 namespace qmtest {
