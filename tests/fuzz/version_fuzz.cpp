@@ -24,8 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string trimmed = TrimVersionText(page);
     if (!trimmed.empty()) {
+        const auto first = static_cast<unsigned char>(trimmed.front());
         const auto last = static_cast<unsigned char>(trimmed.back());
-        if (last <= 0x20 || last == 0x7F)
+        if (first <= 0x20 || first == 0x7F || last <= 0x20 || last == 0x7F)
             std::abort();
     }
     // Trimming never changes whether a newer version is found for a page
