@@ -141,9 +141,11 @@ qm_wine_prepare || exit 1
 qm_wine_stop # a fresh wineserver for this display
 
 # The demo servers; the update folder publishes nothing unless QM_RUN_UPDATE=1.
-# The version page is answered after a pause so the splash can be seen.
+# The version page is answered after a pause so the splash can be seen, and
+# an update is sent at 3 MB/s so its download can be.
 python3 "$ROOT/tools/demo-portal/demo_portal.py" --update-root "$out/updates" \
     --log "$out/portal.log" --ready-file "$out/ready" --version-delay 3 --max-seconds 600 \
+    --update-rate 3000000 \
     >/dev/null 2>&1 &
 portal_pid=$!
 for _ in $(seq 1 100); do [ -f "$out/ready" ] && break; sleep 0.1; done
@@ -161,6 +163,12 @@ sleep 1
 shot 01-update-splash
 
 if [ "$update" = 1 ]; then
+    for _ in $(seq 1 100); do
+        grep -q 'qlm_Orbo.exe?version' "$out/portal.log" 2>/dev/null && break
+        sleep 0.1
+    done
+    sleep 1
+    shot 01b-update-download
     # The old launcher downloads the update, swaps the files, starts the new
     # exe detached and ends; the new one shows its own splash.
     wait_for_launcher 30 || fail "the launcher did not end after the update"

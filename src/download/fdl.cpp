@@ -243,6 +243,8 @@ int FDL::Transfer(FTask& task, CInternetSession* session)
         // complete body from a cut one.
         DWORD expected = kNoContentLength;
         request->QueryInfo(HTTP_QUERY_CONTENT_LENGTH, expected);
+        // The total the sink sees: the announced length, or -1 when there is none.
+        task.m_nTotalSize = expected == kNoContentLength ? -1 : static_cast<int>(expected);
 
         task.m_nStatus = DLS_DOWNLOADING;
         if (task.m_pSink)

@@ -20,7 +20,7 @@ public:
     bool m_bOverwrite = true;
     int m_nUserData = -1;
     IDLTaskSink* m_pSink = nullptr;
-    int m_nTotalSize = 0; // never filled in
+    int m_nTotalSize = 0; // the announced length once the answer came, -1 for none
     int m_nReceivedSize = 0;
     int m_nStatus = DLS_QUEUED;
 };

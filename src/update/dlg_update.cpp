@@ -31,6 +31,7 @@ namespace {
 constexpr UINT kPngSplash = 109;
 const wchar_t kSwapFailed[] = L"重命名和启动新进程遭遇Exception[Error Code = %d]！";
 constexpr UINT_PTR kHandOverTimer = 1;
+constexpr ULONGLONG kProgressIntervalMs = 100;
 constexpr UINT kHandOverPollMs = 50;
 // How long a new launcher has to show its splash before it is rolled back.
 constexpr DWORD kHandOverTimeoutMs = 30000;
@@ -91,6 +92,9 @@ BOOL CDlgUpdate::OnCommand(WPARAM wParam, LPARAM lParam)
     switch (LOWORD(wParam)) {
     case ID_UPDATE_CHECK: CheckVersion(); return TRUE;
     case ID_UPDATE_FINISHED: ReplaceAndRestart(lParam != 0); return TRUE;
+    case ID_VERSION_READ: OnVersionRead(); return TRUE;
+    case ID_SIGNATURE_READ: OnSignatureRead(); return TRUE;
+    case ID_UPDATE_PROGRESS: ShowDownloadProgress(); return TRUE;
     }
     return CDialog::OnCommand(wParam, lParam);
 }
@@ -125,9 +129,31 @@ void CDlgUpdate::OnPaint()
     m_image.Draw(dc, client.left, client.top);
 }
 
-void CDlgUpdate::OnTaskBegin(IDLTask*) {}
+void CDlgUpdate::OnTaskBegin(IDLTask* task)
+{
+    StoreProgress(task, true);
+}
 
-void CDlgUpdate::OnTaskProgress(IDLTask*) {}
+void CDlgUpdate::OnTaskProgress(IDLTask* task)
+{
+    StoreProgress(task, false);
+}
+
+// On the worker: keeps the amount for the UI thread and asks it to show it,
+// at most about ten times a second.
+void CDlgUpdate::StoreProgress(IDLTask* task, bool now)
+{
+    if (!task)
+        return;
+    m_received.store(task->GetReceivedSize());
+    m_total.store(task->GetTotalSize());
+    const ULONGLONG tick = ::GetTickCount64();
+    ULONGLONG last = m_lastProgressPost.load();
+    if (!now && tick - last < kProgressIntervalMs)
+        return;
+    if (m_lastProgressPost.compare_exchange_strong(last, tick))
+        ::PostMessageW(m_hWnd, WM_COMMAND, MAKEWPARAM(ID_UPDATE_PROGRESS, 0), 0);
+}
 
 void CDlgUpdate::OnTaskEnd(IDLTask* task)
 {
@@ -137,9 +163,9 @@ void CDlgUpdate::OnTaskEnd(IDLTask* task)
 
 void CDlgUpdate::CheckVersion()
 {
-    // The read below blocks this thread. Wine paints a layered window whose
-    // picture was set before it was shown only when its thread next handles
-    // window events, so the picture is set again now that it is on screen.
+    // Wine paints a layered window whose picture was set before it was shown
+    // only when its thread next handles window events, so the picture is set
+    // again now that it is on screen.
     if (IsWindowVisible())
         UpdateLayeredBitmap(m_hWnd, m_image);
     // The splash is on screen: an old launcher that started this one and
@@ -151,51 +177,65 @@ void CDlgUpdate::CheckVersion()
         PostStartUp();
         return;
     }
-    if (StartUpdate(exe))
-        return; // the splash stays until the download ends
-    m_updateLock.Release();
-    PostStartUp();
+    // The page is read on a worker; its answer comes back as ID_VERSION_READ.
+    const std::wstring url = VersionPageUrl(m_strUpdateHost, _time64(nullptr));
+    if (!m_pageFetch.Start(url, 0, m_hWnd, ID_VERSION_READ))
+        FinishWithoutUpdate();
 }
 
-// Reads the version page; a newer version that did not fail before and is
-// signed starts its download. False when nothing is to be downloaded.
-bool CDlgUpdate::StartUpdate(const std::wstring& exe)
+// A newer version that did not fail before has its signature read next;
+// anything else lets the login follow.
+void CDlgUpdate::OnVersionRead()
 {
-    char page[kHttpTextBufferSize] = {};
-    const std::wstring url = VersionPageUrl(m_strUpdateHost, _time64(nullptr));
-    if (!HttpGetText(url.c_str(), page))
-        return false;
+    const BackgroundFetch::Result page = m_pageFetch.Take();
     // A page saved with a line end still names its version; what is
     // compared, and sent back with the download, is the version alone.
-    const std::string remote = TrimVersionText(page);
+    const std::string remote = TrimVersionText(page.body);
     std::string local(std::wcslen(CLIENT_VERSION_W) * 2 + 2, '\0');
-    if (!WideToNarrow(local.data(), CLIENT_VERSION_W, static_cast<int>(local.size()),
+    if (!page.read ||
+        !WideToNarrow(local.data(), CLIENT_VERSION_W, static_cast<int>(local.size()),
                       CP_THREAD_ACP) ||
-        CompareVersion(local.c_str(), remote.c_str()) != 1)
-        return false;
-    const std::wstring failed = FailedBuildPath(exe, remote);
+        CompareVersion(local.c_str(), remote.c_str()) != 1) {
+        FinishWithoutUpdate();
+        return;
+    }
+    const std::wstring failed = FailedBuildPath(ExecutablePath(), remote);
     if (FileExists(failed.c_str())) {
         WriteLog(L"Update skipped: this version did not start before (%s)", failed.c_str());
-        return false;
+        FinishWithoutUpdate();
+        return;
     }
-    return FetchSignature(remote) && StartDownload(remote);
+    // The publisher's signature comes before anything is downloaded: an
+    // update that is not signed is never fetched.
+    m_strVersion = remote;
+    if (!m_signatureFetch.Start(SignatureUrl(m_strUpdateHost, remote), kUpdateSignatureBytes + 1,
+                                m_hWnd, ID_SIGNATURE_READ))
+        FinishWithoutUpdate();
 }
 
-// Reads the publisher's signature of `version` before anything is downloaded:
-// an update that is not signed is never fetched.
-bool CDlgUpdate::FetchSignature(const std::string& version)
+void CDlgUpdate::OnSignatureRead()
 {
-    const std::wstring url = SignatureUrl(m_strUpdateHost, version);
-    std::string body;
-    if (!HttpGetBytes(url.c_str(), kUpdateSignatureBytes + 1, body) ||
-        body.size() != kUpdateSignatureBytes) {
-        WriteLog(L"Update refused: no valid signature (%u bytes) at %s",
-                 static_cast<unsigned>(body.size()), url.c_str());
-        return false;
+    const BackgroundFetch::Result answer = m_signatureFetch.Take();
+    if (!answer.read || answer.body.size() != kUpdateSignatureBytes) {
+        WriteLog(L"Update refused: no valid signature (%u bytes) for %s",
+                 static_cast<unsigned>(answer.body.size()),
+                 SignatureUrl(m_strUpdateHost, m_strVersion).c_str());
+        FinishWithoutUpdate();
+        return;
     }
-    std::copy(body.begin(), body.end(), m_signature.begin());
-    m_strVersion = version;
-    return true;
+    std::copy(answer.body.begin(), answer.body.end(), m_signature.begin());
+    if (!StartDownload(m_strVersion)) {
+        FinishWithoutUpdate();
+        return;
+    }
+    ShowDownloadProgress(); // the splash stays, showing the download, until it ends
+}
+
+void CDlgUpdate::ShowDownloadProgress()
+{
+    if (const CImage* picture =
+            m_pictures.Downloading(m_strVersion, m_received.load(), m_total.load()))
+        UpdateLayeredBitmap(m_hWnd, *picture);
 }
 
 // Queues the new executable's download to X + ".tmp" beside the executable X.
@@ -236,6 +276,8 @@ void CDlgUpdate::ReplaceAndRestart(bool succeeded)
     // file takes a few milliseconds, almost all of it the hash.
     if (succeeded &&
         m_pfnCheckDownload(ExecutablePath() + kUpdateTempSuffix, m_strVersion, m_signature)) {
+        if (const CImage* starting = m_pictures.Starting())
+            UpdateLayeredBitmap(m_hWnd, *starting);
         if (SwapAndStart())
             return; // the splash waits for the new launcher to confirm its start
     } else {

@@ -9,9 +9,12 @@
 #include "download/dl_interfaces.h"
 #include "framework/dialog.h"
 #include "framework/image.h"
+#include "update/background_fetch.h"
+#include "update/splash_picture.h"
 #include "update/update_handover.h"
 #include "update/update_signature.h"
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <utility>
@@ -19,6 +22,9 @@
 // Commands the splash posts to its own window.
 constexpr UINT ID_UPDATE_CHECK = 100;
 constexpr UINT ID_UPDATE_FINISHED = 101; // lParam: 1 when the download succeeded
+constexpr UINT ID_VERSION_READ = 102;    // the version page's answer is in
+constexpr UINT ID_SIGNATURE_READ = 103;  // the signature's answer is in
+constexpr UINT ID_UPDATE_PROGRESS = 104; // the download's amount changed
 
 class ExecutableSwap;
 
@@ -31,14 +37,16 @@ public:
     BOOL OnInitDialog() override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
 
-    // Download sink, called on the download worker thread. Only the end
-    // matters: it is handed to the UI thread as ID_UPDATE_FINISHED.
+    // Download sink, called on the download worker thread: the amount is
+    // kept for the splash (ID_UPDATE_PROGRESS), the end handed to the UI
+    // thread as ID_UPDATE_FINISHED.
     void OnTaskBegin(IDLTask* task) override;
     void OnTaskProgress(IDLTask* task) override;
     void OnTaskEnd(IDLTask* task) override;
 
-    // Reads the version page. A newer version starts its download and the
-    // splash waits for the end; anything else posts NT_START_UP.
+    // Starts reading the version page on a worker. A newer version, once its
+    // signature is read, starts its download and the splash waits for the
+    // end; anything else posts NT_START_UP.
     void CheckVersion();
     // After the download: swaps the files and starts the new executable,
     // which ends this process. Returns only when that did not happen, with
@@ -64,8 +72,10 @@ protected:
 
 private:
     void OnPaint();
-    bool StartUpdate(const std::wstring& exe);
-    bool FetchSignature(const std::string& version);
+    void OnVersionRead();
+    void OnSignatureRead();
+    void StoreProgress(IDLTask* task, bool now);
+    void ShowDownloadProgress();
     bool StartDownload(const std::string& version);
     void DiscardDownload();
     void FinishWithoutUpdate();
@@ -82,6 +92,12 @@ private:
     DownloadCheckFn m_pfnCheckDownload;
     std::string m_strVersion; // the version being downloaded, as compared
     UpdateSignature m_signature{};
+    BackgroundFetch m_pageFetch;
+    BackgroundFetch m_signatureFetch;
+    SplashPicture m_pictures; // the download's and the hand-over's states
+    std::atomic<int> m_received{0};
+    std::atomic<int> m_total{-1};
+    std::atomic<ULONGLONG> m_lastProgressPost{0};
     InstallUpdateLock m_updateLock; // held from the version check to the end of the swap
     std::unique_ptr<ExecutableSwap> m_swap;
     LauncherHandOver m_handOver;

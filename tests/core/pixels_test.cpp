@@ -1,5 +1,6 @@
 // Pixel arithmetic of the skin: premultiplied alpha and tile geometry.
 #include "skin/black_mask.h"
+#include "skin/pixel_blend.h"
 #include "skin/premultiply.h"
 #include "skin/tile_layout.h"
 
@@ -219,6 +220,33 @@ TEST(BlackMask, NothingIsWrittenForAnEmptyPicture)
     MarkBlackPixels(nullptr, 1, 1, 4, mask.data(), 2);
     MarkBlackPixels(pixels.data(), 1, 1, 4, nullptr, 2);
     EXPECT_EQ(mask, (std::vector<std::uint8_t>{0xAA, 0xAA}));
+}
+
+TEST(PixelBlend, PremultipliedSourceOverAPicture)
+{
+    // Opaque source replaces, transparent source keeps, half source mixes.
+    std::vector<Pixel> dest = {{200, 100, 50, 255}, {200, 100, 50, 255}, {0, 0, 0, 0}};
+    const std::vector<Pixel> source = {{10, 20, 30, 255}, {0, 0, 0, 0}, {64, 32, 0, 128}};
+    CompositeOver({dest[0].data(), 12}, {source[0].data(), 12}, 3, 1);
+    EXPECT_EQ(dest[0], (Pixel{10, 20, 30, 255}));
+    EXPECT_EQ(dest[1], (Pixel{200, 100, 50, 255}));
+    EXPECT_EQ(dest[2], (Pixel{64, 32, 0, 128})) << "over nothing, the source as it is";
+}
+
+TEST(PixelBlend, CoverageBlendsTheColourAndKeepsAlphaPremultiplied)
+{
+    // Two rows of two: full, none; half over an opaque and over a clear pixel.
+    std::vector<Pixel> dest = {
+        {100, 100, 100, 255}, {100, 100, 100, 255}, {100, 100, 100, 255}, {0, 0, 0, 0}};
+    const std::vector<Pixel> mask = {
+        {255, 255, 255, 255}, {0, 0, 0, 0}, {0, 128, 40, 0}, {128, 0, 0, 0}};
+    BlendCoverage({dest[0].data(), 8}, {mask[0].data(), 8}, 2, 2, 30, 60, 90);
+    EXPECT_EQ(dest[0], (Pixel{90, 60, 30, 255})) << "blue, green, red in memory order";
+    EXPECT_EQ(dest[1], (Pixel{100, 100, 100, 255}));
+    EXPECT_EQ(dest[2], (Pixel{95, 80, 65, 255})) << "coverage is the largest channel";
+    EXPECT_EQ(dest[3], (Pixel{45, 30, 15, 128}));
+    for (const Pixel& p : dest)
+        EXPECT_LE(std::max({p[0], p[1], p[2]}), p[3]) << "no colour above alpha";
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "update/progress_text.h"
 #include "update/version_text.h"
 
 #include <gtest/gtest.h>
@@ -162,6 +163,29 @@ TEST(VersionText, AFileVersionMatchesTheVersionItsPageNames)
     EXPECT_FALSE(IsSameVersion("1.1.0.1", file));
     EXPECT_FALSE(IsSameVersion("1.0.0.8.1", file)) << "unusable";
     EXPECT_FALSE(IsSameVersion(nullptr, file));
+}
+
+TEST(DownloadProgress, AmountAndFractionOfTheBar)
+{
+    struct Case {
+        long long received, total;
+        const wchar_t* text;
+        double fraction;
+    };
+    const Case cases[] = {
+        {421888, 933888, L"412 KB of 912 KB", 421888.0 / 933888},
+        {421888, -1, L"412 KB", 0.0},    // no length announced
+        {0, 0, L"0 KB of 0 KB", 0.0},    // nothing to divide by
+        {1000, 0, L"0 KB of 0 KB", 0.0}, // less than 1 KB, and no total
+        {1048576 + 419431, 2097152, L"1.4 MB of 2.0 MB", (1048576.0 + 419431) / 2097152},
+        {3145728, 2097152, L"3.0 MB of 2.0 MB", 1.0}, // more received than announced
+        {1023, 1024, L"0 KB of 1 KB", 1023.0 / 1024},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(DownloadAmountText(c.received, c.total), c.text) << c.received;
+        EXPECT_DOUBLE_EQ(DownloadFraction(c.received, c.total), c.fraction) << c.received;
+    }
+    EXPECT_EQ(DownloadingCaption("1.0.0.9"), L"Downloading update 1.0.0.9");
 }
 
 TEST(VersionText, MinutesQueryUsesTheLow32BitsSigned)

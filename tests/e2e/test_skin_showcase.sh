@@ -4,6 +4,9 @@
 # buttons on a display with a compositor, over a checkerboard backdrop. The
 # screenshots are saved to <build>/screenshots/skin-*.png, and sampled pixels
 # are checked against what the pictures and the blending rules predict.
+# Last, the real launcher downloads a slow update from the test server, and
+# three screenshots of its splash (skin-update-progress-N.png) show the bar
+# growing and the amount changing, its edges still per-pixel transparent.
 set -u
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 source "$ROOT/tests/e2e/lib/compositor_screen.sh" "${1:-}" skin_showcase.exe
@@ -11,7 +14,14 @@ showcase=$program
 
 PNG="$ROOT/res/png"
 showcase_pid=""
-stop_test_programs() { [ -n "$showcase_pid" ] && kill "$showcase_pid" 2>/dev/null; }
+server_pid=""
+launcher_pid=""
+stop_test_programs() {
+    local pid
+    for pid in "$showcase_pid" "$launcher_pid" "$server_pid"; do
+        [ -n "$pid" ] && kill "$pid" 2>/dev/null
+    done
+}
 
 # The backdrop's grey at screen position (x, y): 16-pixel squares.
 backdrop() { echo $(((($1 / 16 + $2 / 16) % 2) ? 180 : 236)); }
@@ -138,9 +148,106 @@ run_scene() {
     echo "ok: $scene ($shot)"
 }
 
+# The splash of the real launcher, centred on the screen: where it is (sets
+# SPLASH_X and SPLASH_Y), how many pixels of its bar's middle row show the
+# gilded filling, and a digest of its amount's line.
+SPLASH_X=0
+SPLASH_Y=0
+find_splash() {
+    local at
+    at=$(xwininfo -root -children 2>/dev/null | grep -o '411x184+[0-9]*+[0-9]*' | head -n 1)
+    [ -n "$at" ] || return 1
+    at=${at#411x184+}
+    SPLASH_X=${at%+*}
+    SPLASH_Y=${at#*+}
+}
+bar_filled() {
+    convert "$1" -crop "234x1+$((SPLASH_X + 89))+$((SPLASH_Y + 110))" -depth 8 txt:- |
+        awk -F'[(),]' 'NR > 1 && $3 >= 195 && $5 <= 92 { n++ } END { print n + 0 }'
+}
+# over_before LABEL SX SY PICTURE PX PY: a premultiplied picture's pixel shown
+# over what the screen showed there before ($before).
+over_before() {
+    local -a c=($(rgba "$PNG/$4.png" "$5" "$6")) b=($(rgba "$before" "$2" "$3"))
+    local want="" i v
+    for i in 0 1 2; do
+        v=$((c[i] + b[i] * (255 - c[3]) / 255))
+        [ $v -gt 255 ] && v=255
+        want+="$v "
+    done
+    expect_near "$1" "$want" "$(rgba "$shot" "$2" "$3")"
+}
+amount_digest() {
+    convert "$1" -crop "240x22+$((SPLASH_X + 86))+$((SPLASH_Y + 121))" -depth 8 rgb:- | md5sum
+}
+
+# The launcher (a copy in $work/app) against the test server on its update
+# host: version 1.0.0.9, a signature, and a 2 MB executable at about
+# 200 KB/s. The signature does not fit, so the update is refused once it is
+# downloaded; what is looked at is the download.
+run_update_progress() {
+    local host port
+    host=$(sed -n 's/^QM_UPDATE_HOST:[A-Z]*=//p' "$bin/../CMakeCache.txt")
+    port=${host#127.0.0.1:}
+    if [ "$port" = "$host" ]; then
+        echo "FAIL: update progress: the update host $host is not 127.0.0.1:<port>"
+        return 1
+    fi
+    printf '%s\n' '{"/clientkv3/portHatch/qlm_Orbo.html": {"body": "1.0.0.9"},' \
+        ' "/clientkv3/portHatch/qlm_Orbo.exe.sig": {"size": 64},' \
+        ' "/clientkv3/portHatch/qlm_Orbo.exe": {"size": 2097152, "chunk": 20480, "delay": 0.1}}' \
+        >"$work/routes.json"
+    python3 "$ROOT/tools/testserver/testserver.py" --port "$port" --routes "$work/routes.json" \
+        --port-file "$work/port" --max-seconds 90 >"$work/server.log" 2>&1 &
+    server_pid=$!
+    local i
+    for i in $(seq 1 100); do
+        [ -s "$work/port" ] && break
+        sleep 0.1
+    done
+    mkdir -p "$work/app"
+    cp "$1" "$work/app/Quillmoor.exe"
+    before="$work/before.png"
+    import -window root "$before" 2>/dev/null
+    qm_wine 90 "$work/app/Quillmoor.exe" >"$work/launcher.log" 2>&1 &
+    launcher_pid=$!
+    failures=()
+    local taken=0 last_fill=-1 last_digest="" fill digest
+    for i in $(seq 1 120); do
+        sleep 0.5
+        shot="$work/progress.png"
+        find_splash && import -window root "$shot" 2>/dev/null || continue
+        fill=$(bar_filled "$shot")
+        digest=$(amount_digest "$shot")
+        # A shot counts when the bar has grown by a tenth and the amount changed.
+        if [ "$fill" -gt 0 ] && [ "$fill" -lt 234 ] && [ "$fill" -ge $((last_fill + 23)) ] &&
+            [ "$digest" != "$last_digest" ]; then
+            taken=$((taken + 1))
+            cp "$shot" "$SHOTS/skin-update-progress-$taken.png"
+            over_before "progress $taken: transparent corner" $SPLASH_X $SPLASH_Y 111 0 0
+            over_before "progress $taken: half-transparent roller" $((SPLASH_X + 28)) \
+                $((SPLASH_Y + 3)) 111 28 3
+            last_fill=$fill
+            last_digest=$digest
+            [ $taken -eq 3 ] && break
+        fi
+    done
+    kill "$launcher_pid" "$server_pid" 2>/dev/null
+    wait "$launcher_pid" "$server_pid" 2>/dev/null
+    launcher_pid=""
+    server_pid=""
+    [ $taken -eq 3 ] || failures+=("only $taken screenshots showed the bar grow (last: $last_fill px)")
+    if [ ${#failures[@]} -ne 0 ]; then
+        printf 'FAIL: %s\n' "${failures[@]}"
+        return 1
+    fi
+    echo "ok: update progress ($SHOTS/skin-update-progress-{1,2,3}.png)"
+}
+
 status=0
 run_scene login check_login || status=1
 run_scene splash check_splash || status=1
 run_scene buttons check_buttons || status=1
+run_update_progress "$1" || status=1
 [ $status -eq 0 ] && echo "PASS"
 exit $status

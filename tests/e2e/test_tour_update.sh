@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The README's run command with an update published (QM_RUN_UPDATE=1), on a
 # machine without a display: the launcher (1.0.0.8) reads the version page,
-# fetches the signature, downloads 1.0.0.9 once, keeps itself as quillmoor_tour.exe1.0.0.8, starts
+# fetches the signature, downloads 1.0.0.9 once (photographed on the way), keeps itself as quillmoor_tour.exe1.0.0.8, starts
 # the new exe and ends with exit code 0; the new exe reads the version page,
 # finds itself current (no second update), and goes through login, game and
 # exit box to exit code 0. Nothing is left running.
@@ -28,6 +28,11 @@ check "the old exe was kept as quillmoor_tour.exe1.0.0.8, unchanged" \
 check "the new exe is in place" 'cmp -s "$app/quillmoor_tour.exe" "$bin/quillmoor_tour_next.exe"'
 check "the new exe did not update itself again" '[ ! -e "$app/quillmoor_tour.exe1.0.0.9" ]'
 check "no download is left over" '[ ! -e "$app/quillmoor_tour.exe.tmp" ]'
+# The splash sits centred on the 1600x900 display; its bar's middle row
+# shows the gilded filling (red high, blue low) while the download runs.
+check "the download's screenshot shows the bar filling" \
+    '[ "$(convert "$out/run/01b-update-download.png" -crop 240x3+680+467 -depth 8 txt:- |
+          awk -F"[(),]" "NR > 1 && \$3 >= 195 && \$5 <= 92 { n++ } END { print n + 0 }")" -gt 0 ]'
 check_whole_flow
 [ $fail -eq 0 ] && echo "PASS"
 exit $fail

@@ -481,8 +481,17 @@ TEST_F(UpdateE2E, StalledServerStartsTheLoginWithinThirtySeconds)
     LaunchWith(R"({"stall_before_headers": -1})");
     const HWND splash = WaitForSplash();
     ASSERT_NE(splash, nullptr) << "no splash appeared";
-    // While the launcher waits, its picture is on screen, not just its outline.
+    // While the launcher waits, its picture is on screen, not just its outline,
+    // and the splash answers: the page is read on another thread.
     EXPECT_TRUE(PictureIsOnScreen(splash));
+    for (int i = 0; i < 5; ++i) {
+        DWORD_PTR result = 0;
+        const ULONGLONG sent = ::GetTickCount64();
+        EXPECT_NE(::SendMessageTimeoutW(splash, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 100, &result), 0)
+            << "the splash did not answer within 100 ms";
+        EXPECT_LT(::GetTickCount64() - sent, 150u);
+        ::Sleep(200);
+    }
     EXPECT_TRUE(qmtest::SaveScreenshot(L"update-splash"));
     ASSERT_TRUE(WaitForSplashToGiveWay(splash, kStartUpBoundMs));
     const ULONGLONG elapsed = ::GetTickCount64() - m_launched;

@@ -474,6 +474,7 @@ TEST_F(UpdateSplash, PagesThatNameNoNewerVersionStartTheLogin)
         m_startUp.calls = 0;
         ASSERT_TRUE(Server().AddRoute(kVersionPage, page));
         m_dlg.CheckVersion();
+        EXPECT_TRUE(qmtest::PumpUntil([&] { return m_startUp.calls > 0; }, kWaitMs)) << page;
         EXPECT_EQ(m_startUp.calls, 1) << page;
     }
     EXPECT_EQ(m_manager.Calls(), "");
@@ -510,7 +511,7 @@ TEST_F(UpdateSplash, ARefusedTaskLetsTheLoginFollow)
     EXPECT_EQ(m_manager.Calls(), "Start AddTask Stop");
 }
 
-TEST_F(UpdateSplash, TheSinkHandsTheEndToTheSplashWindow)
+TEST_F(UpdateSplash, TheSinkHandsTheBeginningAndTheEndToTheSplashWindow)
 {
     ASSERT_TRUE(CheckWithPage(R"({"body": "1.0.0.8"})"));
     const HWND splash = m_dlg.m_hWnd;
@@ -531,11 +532,16 @@ TEST_F(UpdateSplash, TheSinkHandsTheEndToTheSplashWindow)
         worker.join();
         EXPECT_NE(sinkThread, uiThread);
         MSG msg{};
+        if (tasks[i]) {
+            // The beginning shows at once; progress within 100 ms of it waits.
+            ASSERT_TRUE(::PeekMessageW(&msg, splash, WM_COMMAND, WM_COMMAND, PM_REMOVE)) << i;
+            EXPECT_EQ(msg.wParam, MAKEWPARAM(ID_UPDATE_PROGRESS, 0)) << i;
+        }
         ASSERT_TRUE(::PeekMessageW(&msg, splash, WM_COMMAND, WM_COMMAND, PM_REMOVE)) << i;
         EXPECT_EQ(msg.wParam, MAKEWPARAM(ID_UPDATE_FINISHED, 0));
         EXPECT_EQ(msg.lParam, expected[i]) << i;
         EXPECT_FALSE(::PeekMessageW(&msg, splash, WM_COMMAND, WM_COMMAND, PM_REMOVE))
-            << "one message per end, none for begin and progress";
+            << "one message per end, and the window is never touched otherwise";
     }
 }
 
@@ -617,6 +623,7 @@ TEST_F(UpdateSplash, ANewExecutableThatCannotStartIsKeptAsAFailedBuildAndNotFetc
     EXPECT_FALSE(Exists(m_backup));
     m_manager.calls.clear();
     m_dlg.CheckVersion();
+    EXPECT_TRUE(qmtest::PumpUntil([&] { return m_startUp.calls > 1; }, kWaitMs));
     EXPECT_EQ(m_startUp.calls, 2);
     EXPECT_EQ(m_manager.Calls(), "") << "the failed version is not fetched again";
     EXPECT_NE(TheLog().find(qmtest::Narrow(L"启动新进程失败[Error Code = 193]！" + m_exe)),

@@ -103,7 +103,8 @@ class SiteHandler(BaseHTTPRequestHandler):
                 self.server.log_file.write(json.dumps(entry) + "\n")
                 self.server.log_file.flush()
 
-    def send_body(self, status, body, content_type="text/html; charset=utf-8"):
+    def send_body(self, status, body, content_type="text/html; charset=utf-8", rate=0):
+        """Sends the whole body; at `rate` bytes a second when it is not 0."""
         data = body.encode("utf-8") if isinstance(body, str) else body
         self.record(answered=time.time())
         self.send_response(status)
@@ -111,8 +112,16 @@ class SiteHandler(BaseHTTPRequestHandler):
         self.send_header("Content-Length", str(len(data)))
         self.send_header("Cache-Control", "no-store")
         self.end_headers()
-        if self.command != "HEAD":
+        if self.command == "HEAD":
+            return
+        if not rate:
             self.wfile.write(data)
+            return
+        step = max(1, int(rate / 10))
+        for at in range(0, len(data), step):
+            self.wfile.write(data[at:at + step])
+            self.wfile.flush()
+            time.sleep(0.1)
 
     def do_HEAD(self):
         self.do_GET()
@@ -162,7 +171,8 @@ class SiteHandler(BaseHTTPRequestHandler):
             data = f.read()
         binary = full.endswith(".exe") or full.endswith(".sig")
         kind = "application/octet-stream" if binary else "text/html"
-        self.send_body(200, data, kind)
+        rate = self.server.update_rate if full.endswith(".exe") else 0
+        self.send_body(200, data, kind, rate)
 
 
 def main(argv):
@@ -172,6 +182,9 @@ def main(argv):
     parser.add_argument("--ready-file", default=None)
     parser.add_argument("--max-seconds", type=float, default=0)
     parser.add_argument("--ports", default="18701,18702,18703,18704")
+    parser.add_argument("--update-rate", type=int, default=0,
+                        help="bytes a second the update site sends executables at "
+                             "(lets a tour photograph the download); 0: at once")
     parser.add_argument("--version-delay", type=float, default=0,
                         help="seconds the update site waits before answering the version "
                              "page (lets a tour photograph the update splash)")
@@ -189,6 +202,7 @@ def main(argv):
         server.site, server.hosts, server.update_root = name, hosts, args.update_root
         server.log_file, server.log_lock = log_file, log_lock
         server.version_delay = args.version_delay
+        server.update_rate = args.update_rate
         threading.Thread(target=server.serve_forever, daemon=True).start()
         servers.append(server)
 

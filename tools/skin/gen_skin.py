@@ -219,7 +219,8 @@ def save(pid, im, kind):
     WRITTEN[pid] = im
 
 
-SIZES.update({109: (411, 184), 140: (1194, 685), 150: (322, 27), 151: (173, 27),
+SIZES.update({109: (411, 184), 110: (411, 184), 111: (411, 184), 112: (240, 14), 113: (240, 14),
+              140: (1194, 685), 150: (322, 27), 151: (173, 27),
               152: (260, 27), 164: (89, 27), 167: (226, 104)})
 for i in (144, 145, 146, 147, 148, 149):
     SIZES[i] = (41, 36)
@@ -629,7 +630,15 @@ def draw_login_buttons():
 
 
 # ------------------------------------------------------- splash and exit --
-def draw_splash():
+# The splash's download state: the launcher writes the caption and the
+# amount on picture 111 and lays the bar (112, filled from the left with
+# 113) between them, at these places.
+SPLASH_BAR_X, SPLASH_BAR_Y = 86, 103
+
+
+def draw_splash(pid, caption):
+    """The update splash with `caption`, or without caption and ornaments
+    (the download state's base) when it is None."""
     W, H = 411, 184
     L = Layer(W, H, 4)
     x0, x1, y0, y1 = 38, 373, 34, 150
@@ -671,15 +680,30 @@ def draw_splash():
     L.paint(text(L, W / 2, 58, "Q U I L L M O O R", SERIF_B, 13), (140, 98, 40))
     for sd in (-1, 1):
         L.paint(hrule(L, W / 2 + sd * 64, W / 2 + sd * 124, 57, power=1), (160, 120, 60), 0.7)
-    cap = text(L, W / 2, 94, "Checking for updates\u2026", SERIF_B, 26)
-    L.paint(shift(cap, 0, 4), (255, 250, 230), 0.6)
-    L.paint(cap, INK)
-    for i, x in enumerate((W / 2 - 24, W / 2, W / 2 + 24)):
-        L.paint(diamond(L, x, 124, 5, 5), (120, 84, 34))
-        L.paint(diamond(L, x, 124, 3.6, 3.6), (222, 176, 90) if i == 0 else (200, 170, 120))
-    for sd in (-1, 1):
-        L.paint(hrule(L, W / 2 + sd * 36, W / 2 + sd * 130, 123, 2), (150, 110, 50), 0.85)
-    save(109, to_premult_image(L.down()), "premult")
+    if caption is not None:
+        cap = text(L, W / 2, 94, caption, SERIF_B, 26)
+        L.paint(shift(cap, 0, 4), (255, 250, 230), 0.6)
+        L.paint(cap, INK)
+        for i, x in enumerate((W / 2 - 24, W / 2, W / 2 + 24)):
+            L.paint(diamond(L, x, 124, 5, 5), (120, 84, 34))
+            L.paint(diamond(L, x, 124, 3.6, 3.6), (222, 176, 90) if i == 0 else (200, 170, 120))
+        for sd in (-1, 1):
+            L.paint(hrule(L, W / 2 + sd * 36, W / 2 + sd * 130, 123, 2), (150, 110, 50), 0.85)
+    save(pid, to_premult_image(L.down()), "premult")
+
+
+def draw_splash_bar():
+    """The download bar: an inked groove (112) and its gilded filling (113)."""
+    W, H = SIZES[112]
+    L = Layer(W, H, 4)
+    L.paint(rrect(L, 0, 0, W, H, 7), (120, 84, 34))
+    L.paint(rrect(L, 1, 1, W - 1, H - 1, 6), vgrad(L, 1, H - 1, [(0, (150, 118, 74)), (1, (196, 170, 124))]))
+    L.paint(rrect(L, 1, 1, W - 1, 4, 3), (90, 62, 30), 0.35)
+    save(112, to_premult_image(L.down()), "premult")
+    L = Layer(W, H, 4)
+    L.paint(rrect(L, 1, 1, W - 1, H - 1, 6), vgrad(L, 1, H - 1, [(0, GOLD_HI), (0.5, GOLD), (1, GOLD_LO)]))
+    L.paint(rrect(L, 4, 3, W - 4, 6, 2), (255, 248, 220), 0.45)
+    save(113, to_premult_image(L.down()), "premult")
 
 
 def draw_exit_box():
@@ -823,7 +847,7 @@ def over(dst, im, x, y, premult=False):
 
 def contact_sheet(path, icons):
     W = 1260
-    sheet = np.zeros((2600, W, 3), np.float32)
+    sheet = np.zeros((3000, W, 3), np.float32)
     sheet[:] = (96, 104, 112)
     # login window mock-up over a desktop colour
     over(sheet, WRITTEN[140], 20, 20)
@@ -873,7 +897,7 @@ def contact_sheet(path, icons):
             cx, cy, rowh = 20, cy + rowh + 24, 0
         chk = ((np.indices((big.size[1], big.size[0])) // 6).sum(0) % 2)[..., None] * 40 + 150
         sheet[cy:cy + big.size[1], cx:cx + big.size[0]] = chk
-        over(sheet, big, cx, cy, premult=pid in (109, 167))
+        over(sheet, big, cx, cy, premult=pid in (109, 110, 111, 112, 113, 167))
         rowh = max(rowh, big.size[1])
         cx += big.size[0] + 14
     cy += rowh + 24
@@ -898,7 +922,10 @@ def main():
     draw_title_links()
     draw_login()
     draw_login_buttons()
-    draw_splash()
+    draw_splash(109, "Checking for updates\u2026")
+    draw_splash(110, "Starting the new version\u2026")
+    draw_splash(111, None)
+    draw_splash_bar()
     draw_exit_box()
     draw_exit_buttons()
     icons = draw_icon()

@@ -1,0 +1,55 @@
+#include "update/background_fetch.h"
+
+#include "update/http_get_text.h"
+
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+struct BackgroundFetch::State {
+    std::mutex lock;
+    bool done = false;
+    Result result;
+};
+
+bool BackgroundFetch::Start(const std::wstring& url, std::size_t byteLimit, HWND window,
+                            UINT command)
+{
+    auto state = std::make_shared<State>();
+    try {
+        std::thread([state, url, byteLimit, window, command] {
+            Result result;
+            if (byteLimit == 0) {
+                char page[kHttpTextBufferSize] = {};
+                result.read = HttpGetText(url.c_str(), page);
+                result.body = page;
+            } else {
+                result.read = HttpGetBytes(url.c_str(), byteLimit, result.body);
+            }
+            {
+                const std::lock_guard<std::mutex> hold(state->lock);
+                state->result = std::move(result);
+                state->done = true;
+            }
+            // A window destroyed meanwhile just never hears of it.
+            ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(command, 0), 0);
+        }).detach();
+    } catch (const std::system_error&) {
+        return false;
+    }
+    m_state = std::move(state);
+    return true;
+}
+
+BackgroundFetch::Result BackgroundFetch::Take()
+{
+    if (!m_state)
+        return {};
+    const std::lock_guard<std::mutex> hold(m_state->lock);
+    if (!m_state->done)
+        return {};
+    Result result = std::move(m_state->result);
+    m_state->done = false;
+    return result;
+}

@@ -1,0 +1,128 @@
+#include "update/splash_picture.h"
+
+#include "framework/handles.h"
+#include "resource.h"
+#include "skin/pixel_blend.h"
+#include "skin/png_resource.h"
+#include "update/progress_text.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+// Where the download state's parts sit on the scroll; the bar's place is the
+// one the skin generator leaves free for it.
+constexpr int kBarX = 86;
+constexpr int kBarY = 103;
+constexpr RECT kCaptionBox = {46, 66, 365, 98};
+constexpr RECT kAmountBox = {86, 121, 326, 143};
+constexpr COLORREF kInk = RGB(58, 40, 24); // the caption's ink in the pictures
+constexpr int kSmallestText = 10;
+constexpr int kTextMargin = 8;
+
+PixelRows RowsOf(CImage& image, int x = 0, int y = 0) noexcept
+{
+    auto* top = static_cast<std::uint8_t*>(image.GetBits()) + y * image.GetPitch() + x * 4;
+    return {top, image.GetPitch()};
+}
+
+ConstPixelRows SourceRows(const CImage& image) noexcept
+{
+    return {static_cast<const std::uint8_t*>(image.GetBits()), image.GetPitch()};
+}
+
+bool SameShape(const CImage& a, const CImage& b) noexcept
+{
+    return a.GetWidth() == b.GetWidth() && a.GetHeight() == b.GetHeight() && a.GetBPP() == 32 &&
+           b.GetBPP() == 32;
+}
+
+UniqueGdiObject<HFONT> MakeFont(int height, int weight) noexcept
+{
+    return UniqueGdiObject<HFONT>(::CreateFontW(
+        -height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+        CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, VARIABLE_PITCH | FF_ROMAN, L"Palatino Linotype"));
+}
+
+// Draws `text` centred in `box` of `picture` in ink, at `height` pixels or
+// smaller where the face the system has is too wide for the box. GDI writes
+// no alpha, so the text is drawn white on black into a mask of its own, and
+// the mask's coverage blends the ink into the premultiplied picture.
+void InkText(CImage& picture, const std::wstring& text, const RECT& box, int height, int weight)
+{
+    const int width = box.right - box.left;
+    const int rows = box.bottom - box.top;
+    CImage mask;
+    const UniqueMemoryDC dc(::CreateCompatibleDC(nullptr));
+    if (!dc || !mask.Create(width, -rows, 32))
+        return;
+    UniqueGdiObject<HFONT> font;
+    for (; height >= kSmallestText; --height) {
+        font = MakeFont(height, weight);
+        if (!font)
+            return;
+        const SelectObjectScope selected(dc.get(), font.get());
+        SIZE extent{};
+        ::GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent);
+        if (extent.cx <= width - kTextMargin)
+            break;
+    }
+    {
+        const SelectObjectScope bitmap(dc.get(), static_cast<HBITMAP>(mask));
+        const SelectObjectScope selected(dc.get(), font.get());
+        ::SetBkMode(dc.get(), TRANSPARENT);
+        ::SetTextColor(dc.get(), RGB(255, 255, 255));
+        RECT area = {0, 0, width, rows};
+        ::DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &area,
+                    DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        ::GdiFlush();
+    }
+    BlendCoverage(RowsOf(picture, box.left, box.top), SourceRows(mask), width, rows,
+                  GetRValue(kInk), GetGValue(kInk), GetBValue(kInk));
+}
+} // namespace
+
+bool SplashPicture::LoadDownloadPictures()
+{
+    if (m_base.IsNull() && !LoadPngResource(&m_base, IDB_SPLASH_BASE))
+        return false;
+    if (m_trough.IsNull() && !LoadPngResource(&m_trough, IDB_SPLASH_BAR))
+        return false;
+    if (m_fill.IsNull() && !LoadPngResource(&m_fill, IDB_SPLASH_BAR_FILL))
+        return false;
+    // Pictures of another shape than the ones drawn for it are not used.
+    return SameShape(m_trough, m_fill) && m_base.GetBPP() == 32 &&
+           kBarX + m_trough.GetWidth() <= m_base.GetWidth() &&
+           kBarY + m_trough.GetHeight() <= m_base.GetHeight();
+}
+
+const CImage* SplashPicture::Downloading(const std::string& version, std::int64_t received,
+                                         std::int64_t total)
+{
+    if (!LoadDownloadPictures())
+        return nullptr;
+    if ((m_canvas.IsNull() && !m_canvas.Create(m_base.GetWidth(), -m_base.GetHeight(), 32,
+                                               CImage::createAlphaChannel)) ||
+        !SameShape(m_canvas, m_base))
+        return nullptr;
+    for (int y = 0; y < m_base.GetHeight(); ++y)
+        std::memcpy(RowsOf(m_canvas, 0, y).top, RowsOf(m_base, 0, y).top,
+                    static_cast<size_t>(m_base.GetWidth()) * 4);
+
+    CompositeOver(RowsOf(m_canvas, kBarX, kBarY), SourceRows(m_trough), m_trough.GetWidth(),
+                  m_trough.GetHeight());
+    const int filled =
+        static_cast<int>(std::floor(DownloadFraction(received, total) * m_fill.GetWidth() + 0.5));
+    CompositeOver(RowsOf(m_canvas, kBarX, kBarY), SourceRows(m_fill), filled, m_fill.GetHeight());
+
+    InkText(m_canvas, DownloadingCaption(version), kCaptionBox, 24, FW_BOLD);
+    InkText(m_canvas, DownloadAmountText(received, total), kAmountBox, 16, FW_NORMAL);
+    return &m_canvas;
+}
+
+const CImage* SplashPicture::Starting()
+{
+    if (m_starting.IsNull() && !LoadPngResource(&m_starting, IDB_SPLASH_STARTING))
+        return nullptr;
+    return &m_starting;
+}

@@ -1,0 +1,29 @@
+// The update splash's pictures, one for each state a player sees: the check
+// ("Checking for updates..."), the download with its bar and amount, and the
+// start of the new version. Each is a premultiplied 32-bit picture of the
+// same size, shown whole through the layered window.
+#pragma once
+
+#include "framework/image.h"
+
+#include <cstdint>
+#include <string>
+
+class SplashPicture {
+public:
+    // The download state: caption, bar and amount drawn on the scroll's base
+    // picture. Null when a picture it is made of cannot be loaded.
+    const CImage* Downloading(const std::string& version, std::int64_t received,
+                              std::int64_t total);
+    // "Starting the new version...", during the swap and the hand-over.
+    const CImage* Starting();
+
+private:
+    bool LoadDownloadPictures();
+
+    CImage m_base;   // the scroll without caption
+    CImage m_trough; // the bar's groove
+    CImage m_fill;   // the bar's filling
+    CImage m_canvas; // the download state as last drawn
+    CImage m_starting;
+};
