@@ -233,20 +233,40 @@ TEST_F(GameWindow, ASecondEntryWhileAPageIsShownIsIgnored)
     EXPECT_EQ(g_trayMessages.size(), 1u);
 }
 
-TEST_F(GameWindow, RestoreCentresTheWindowAndSwapsTheButtonsBack)
+TEST_F(GameWindow, OnlyARestoreToTheNormalStateCentresTheWindow)
 {
-    PlaceNormal(1253, 768);
-    ::SendMessageW(hwnd, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
-    ASSERT_TRUE(::IsZoomed(hwnd));
-    EXPECT_TRUE(::IsWindowVisible(game->m_btnRestore.m_hWnd));
-    ::SendMessageW(hwnd, WM_SYSCOMMAND, SC_RESTORE, 0);
-    EXPECT_FALSE(::IsZoomed(hwnd));
-    EXPECT_TRUE(::IsWindowVisible(game->m_btnMaximize.m_hWnd));
-    EXPECT_FALSE(::IsWindowVisible(game->m_btnRestore.m_hWnd));
-    const RECT r = Rect();
     const RECT work = WorkArea();
-    EXPECT_EQ((r.left + r.right) / 2, (work.left + work.right) / 2);
-    EXPECT_EQ((r.top + r.bottom) / 2, (work.top + work.bottom) / 2);
+    const auto centred = [&] {
+        const RECT r = Rect();
+        return (r.left + r.right) / 2 == (work.left + work.right) / 2 &&
+               (r.top + r.bottom) / 2 == (work.top + work.bottom) / 2;
+    };
+    PlaceNormal(1253, 768); // restored and moved by the player: off centre
+    const RECT placed = Rect();
+    const struct {
+        WPARAM command;
+        LPARAM lParam;
+    } keepPlace[] = {{SC_KEYMENU, 0}, {SC_SCREENSAVE, 0}, {SC_MONITORPOWER, 2}, {SC_RESTORE, 0}};
+    for (const auto& c : keepPlace) {
+        ::PostMessageW(hwnd, WM_CANCELMODE, 0, 0); // ends the menu loop the Alt key starts
+        ::SendMessageW(hwnd, WM_SYSCOMMAND, c.command, c.lParam);
+        const RECT r = Rect();
+        EXPECT_TRUE(::EqualRect(&r, &placed)) << std::hex << c.command << " moved the window";
+    }
+    // Restored from minimised and from maximised: centred, the buttons swapped back.
+    for (const WPARAM away : {WPARAM(SC_MINIMIZE), WPARAM(SC_MAXIMIZE)}) {
+        PlaceNormal(1253, 768);
+        ::SendMessageW(hwnd, WM_SYSCOMMAND, away, 0);
+        ASSERT_TRUE(away == SC_MINIMIZE ? ::IsIconic(hwnd) : ::IsZoomed(hwnd));
+        // Maximised, it fills the work area; minimised, it is not centred.
+        EXPECT_EQ(centred(), away == SC_MAXIMIZE);
+        EXPECT_EQ(::IsWindowVisible(game->m_btnRestore.m_hWnd) != FALSE, away == SC_MAXIMIZE);
+        ::SendMessageW(hwnd, WM_SYSCOMMAND, SC_RESTORE, 0);
+        ASSERT_FALSE(::IsZoomed(hwnd) || ::IsIconic(hwnd));
+        EXPECT_TRUE(centred()) << std::hex << away;
+        EXPECT_TRUE(::IsWindowVisible(game->m_btnMaximize.m_hWnd));
+        EXPECT_FALSE(::IsWindowVisible(game->m_btnRestore.m_hWnd));
+    }
 }
 
 TEST_F(GameWindow, MaximiseAndRestoreButtonsPostTheirSystemCommands)
