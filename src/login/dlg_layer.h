@@ -67,6 +67,10 @@ public:
     GTButton m_btnService;
     GTButton m_btnForum;
     std::wstring m_strEnterMarker; // empty until initialisation
+    // The page loaded at initialisation. Left empty, it becomes the login
+    // page on the configured game site; set before the window is made, it
+    // names another login page (a local one in tests).
+    std::wstring m_strLoginPage;
 
 protected:
     void DoDataExchange(CDataExchange* dx) override;
