@@ -5,8 +5,8 @@
 // default web browser, and six image buttons (close, minimise, four links).
 //
 // Game entry: when the page, or any of its frames, is about to load an
-// address that contains the entry marker, the navigation is cancelled and
-// the address is posted as NT_ENTER_GAME. A page may also enter the game by
+// address whose path ends in the entry marker, the navigation is cancelled
+// and the address is posted as NT_ENTER_GAME. A page may also enter the game by
 // calling window.external.entergame() (NT_WEB_ENTER_GAME): the layer listens
 // for that from its creation until the game is entered once.
 #pragma once

@@ -445,7 +445,8 @@ TEST_F(LoginWindow, OtherAddressesLoadAndPostNothing)
     GameSite site;
     ASSERT_TRUE(site.Running());
     Open(&site);
-    for (const std::string path : {"/news?id=3", "/Login.php?user=x", "/client/login.ph"}) {
+    for (const std::string path : {"/news?id=3", "/Login.php?user=x", "/client/login.ph",
+                                   "/reset?next=login.php", "/x/login.php.html"}) {
         NavigatePage(site.Url(qmtest::Widen(path)));
         EXPECT_TRUE(
             qmtest::PumpUntil([&] { return site.Saw("GET " + path + " HTTP/1.1"); }, kWaitMs))
@@ -461,17 +462,26 @@ TEST_F(LoginWindow, FrameNavigationToTheEntryAddressIsCancelledAndPostedToo)
     // page browser; the popup browser's object stands in for one.
     ComPtr<IDispatch> frame;
     ASSERT_EQ(ComPtr<IUnknown>(Layer().m_browserPopup.GetControlUnknown()).query(frame), S_OK);
-    const wchar_t entry[] = L"http://games.example/frame/login.php?token=42";
-    BeforeNavigate2Args event(frame.get(), entry);
-    ASSERT_EQ(AfxRouteControlEvent(&Layer(), 1000, DISPID_BEFORENAVIGATE2, &event.params), S_OK);
-    EXPECT_EQ(event.cancel, VARIANT_TRUE);
-    ASSERT_EQ(witness.entries.size(), 1u);
-    EXPECT_EQ(witness.entries[0].url, entry);
-
-    BeforeNavigate2Args other(frame.get(), L"http://games.example/frame/news.html");
-    ASSERT_EQ(AfxRouteControlEvent(&Layer(), 1000, DISPID_BEFORENAVIGATE2, &other.params), S_OK);
-    EXPECT_EQ(other.cancel, VARIANT_FALSE);
-    EXPECT_EQ(witness.entries.size(), 1u);
+    const struct {
+        const wchar_t* url;
+        bool entry;
+    } cases[] = {
+        {L"http://games.example/login.php?user=a", true},
+        {L"http://other.example/sub/login.php", true},
+        {L"http://games.example/reset?next=login.php", false},
+        {L"http://games.example/x/login.php.html", false},
+    };
+    for (const auto& c : cases) {
+        const std::size_t before = witness.entries.size();
+        BeforeNavigate2Args event(frame.get(), c.url);
+        ASSERT_EQ(AfxRouteControlEvent(&Layer(), 1000, DISPID_BEFORENAVIGATE2, &event.params),
+                  S_OK);
+        EXPECT_EQ(event.cancel, c.entry ? VARIANT_TRUE : VARIANT_FALSE) << Narrow(c.url);
+        ASSERT_EQ(witness.entries.size(), before + (c.entry ? 1 : 0)) << Narrow(c.url);
+        if (c.entry) {
+            EXPECT_EQ(witness.entries.back().url, c.url);
+        }
+    }
 }
 
 TEST_F(LoginWindow, NewWindowsEndInTheDefaultBrowser)
