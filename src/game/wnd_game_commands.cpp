@@ -50,6 +50,7 @@ void CWndGame::ShowRestoreButton(bool maximised)
 
 void CWndGame::OnSysCommand(UINT command)
 {
+    const bool wasNormal = !IsZoomed() && !IsIconic();
     Default();
     const UINT cmd = command & 0xFFF0;
     if (cmd == SC_CLOSE)
@@ -60,11 +61,13 @@ void CWndGame::OnSysCommand(UINT command)
         ShowRestoreButton(true);
         return;
     }
-    if (cmd == SC_MOVE)
-        return;
-    // Restored or minimised: back in the middle of the work area.
-    CenterWindow();
     ShowRestoreButton(false);
+    // Only a restore that brings the window back to its normal state puts it
+    // in the middle of the work area. Every other command (the menu key, the
+    // screen saver, monitor power, moving, minimising) leaves it where the
+    // player put it.
+    if (cmd == SC_RESTORE && !wasNormal && !IsIconic())
+        CenterWindow();
 }
 
 void CWndGame::RefreshGame()

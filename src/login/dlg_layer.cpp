@@ -115,7 +115,8 @@ BOOL CDlgLayer::OnInitDialog()
                            SWP_NOZORDER);
     CreateButtons(rc);
 
-    const std::wstring address = LoginPageAddress();
+    if (m_strLoginPage.empty())
+        m_strLoginPage = LoginPageAddress();
     // Set before the page browser first navigates.
     m_strEnterMarker = kGameEntryMarker;
 
@@ -135,7 +136,7 @@ BOOL CDlgLayer::OnInitDialog()
     }
 
     ListenForPageEntry();
-    LoadLoginPage(address);
+    LoadLoginPage(m_strLoginPage);
     return TRUE;
 }
 

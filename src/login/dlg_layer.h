@@ -5,8 +5,8 @@
 // default web browser, and six image buttons (close, minimise, four links).
 //
 // Game entry: when the page, or any of its frames, is about to load an
-// address that contains the entry marker, the navigation is cancelled and
-// the address is posted as NT_ENTER_GAME. A page may also enter the game by
+// address whose path ends in the entry marker, the navigation is cancelled
+// and the address is posted as NT_ENTER_GAME. A page may also enter the game by
 // calling window.external.entergame() (NT_WEB_ENTER_GAME): the layer listens
 // for that from its creation until the game is entered once.
 #pragma once
@@ -67,6 +67,10 @@ public:
     GTButton m_btnService;
     GTButton m_btnForum;
     std::wstring m_strEnterMarker; // empty until initialisation
+    // The page loaded at initialisation. Left empty, it becomes the login
+    // page on the configured game site; set before the window is made, it
+    // names another login page (a local one in tests).
+    std::wstring m_strLoginPage;
 
 protected:
     void DoDataExchange(CDataExchange* dx) override;

@@ -40,22 +40,17 @@ TEST(WebAddresses, DefaultsAreTheConfiguredHosts)
     EXPECT_EQ(ServicePageAddress(), std::wstring(L"http://") + QM_PORTAL_HOST + L"/view-2.html");
 }
 
-TEST(GameEntry, MarkerAnywhereInTheAddressIsEntry)
+TEST(GameEntry, OnlyTheLastPathSegmentCounts)
 {
-    EXPECT_TRUE(IsGameEntryAddress(L"http://127.0.0.1:18702/login.php", kGameEntryMarker));
-    EXPECT_TRUE(IsGameEntryAddress(L"http://h/a/b/login.php?user=x&k=1", kGameEntryMarker));
-    EXPECT_TRUE(IsGameEntryAddress(L"http://h/start?next=login.php", kGameEntryMarker))
-        << "in the query as well";
-    EXPECT_TRUE(IsGameEntryAddress(L"http://h/xlogin.phpx", kGameEntryMarker));
-}
-
-TEST(GameEntry, OtherAddressesAndOtherLetterCaseAreNot)
-{
-    EXPECT_FALSE(IsGameEntryAddress(L"http://h/client", kGameEntryMarker));
-    EXPECT_FALSE(IsGameEntryAddress(L"http://h/Login.php", kGameEntryMarker));
-    EXPECT_FALSE(IsGameEntryAddress(L"http://h/LOGIN.PHP", kGameEntryMarker));
-    EXPECT_FALSE(IsGameEntryAddress(L"http://h/login.ph", kGameEntryMarker));
-    EXPECT_FALSE(IsGameEntryAddress(L"", kGameEntryMarker));
+    for (const wchar_t* url : {L"http://127.0.0.1:18702/login.php", L"http://h/login.php?user=a",
+                               L"http://h/sub/login.php", L"http://o.example/a/login.php?k=1#top"})
+        EXPECT_TRUE(IsGameEntryAddress(url, kGameEntryMarker)) << url;
+    for (const wchar_t* url :
+         {L"http://h/reset?next=login.php", L"http://h/x/login.php.html", L"http://h/login.php/",
+          L"http://h/client#login.php", L"http://login.php", L"http://h/xlogin.php",
+          L"http://h/Login.php", L"http://h/LOGIN.PHP", L"http://h/login.ph", L"http://h/client",
+          L""})
+        EXPECT_FALSE(IsGameEntryAddress(url, kGameEntryMarker)) << url;
 }
 
 TEST(GameEntry, EmptyMarkerMatchesNothing)

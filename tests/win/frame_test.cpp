@@ -79,66 +79,31 @@ TEST_F(Frame, CreationStripsTheSystemFrameAndSetsFivePixelZones)
 
 TEST_F(Frame, APressInEachZoneStartsSizingAndMovesSetTheNamedSides)
 {
+    // The window lies at (100,80)-(1100,780); each drag goes to a screen
+    // point that moves the named sides and would move the others too.
     struct Case {
-        int x, y;
-        int edge;
+        int x, y, edge;
+        POINT target;
+        RECT expected;
     };
-    const Case cases[] = {
-        {0, 300, kEdgeLeft},       {500, 0, kEdgeTop},           {999, 300, kEdgeRight},
-        {500, 699, kEdgeBottom},   {0, 0, kEdgeTopLeft},         {999, 0, kEdgeTopRight},
-        {0, 699, kEdgeBottomLeft}, {999, 699, kEdgeBottomRight},
-    };
+    const Case cases[] = {{0, 300, kEdgeLeft, {150, 120}, {150, 80, 1100, 780}},
+                          {500, 0, kEdgeTop, {150, 120}, {100, 120, 1100, 780}},
+                          {999, 300, kEdgeRight, {1200, 850}, {100, 80, 1200, 780}},
+                          {500, 699, kEdgeBottom, {1200, 850}, {100, 80, 1100, 850}},
+                          {0, 0, kEdgeTopLeft, {150, 120}, {150, 120, 1100, 780}},
+                          {999, 0, kEdgeTopRight, {1200, 120}, {100, 120, 1200, 780}},
+                          {0, 699, kEdgeBottomLeft, {150, 850}, {150, 80, 1100, 850}},
+                          {999, 699, kEdgeBottomRight, {1200, 850}, {100, 80, 1200, 850}}};
     for (const Case& c : cases) {
         panel->SetWindowPos(nullptr, 100, 80, 1000, 700, SWP_NOZORDER);
         Press(c.x, c.y);
         EXPECT_EQ(panel->m_nSizingEdge, c.edge) << c.x << "," << c.y;
         EXPECT_EQ(::GetCapture(), hwnd);
-        const RECT before = WindowRect();
-        // Move to the screen point (150, 120) expressed in client coordinates.
-        POINT target{150, 120};
-        if (c.edge == kEdgeRight || c.edge == kEdgeBottom || c.edge == kEdgeBottomRight ||
-            c.edge == kEdgeTopRight || c.edge == kEdgeBottomLeft)
-            target = {1200, 850};
-        POINT client = target;
+        POINT client = c.target;
         ::ScreenToClient(hwnd, &client);
         MoveTo(client.x, client.y);
         const RECT after = WindowRect();
-        switch (c.edge) {
-        case kEdgeLeft:
-            EXPECT_EQ(after.left, target.x);
-            EXPECT_EQ(after.top, before.top);
-            break;
-        case kEdgeTop:
-            EXPECT_EQ(after.top, target.y);
-            EXPECT_EQ(after.left, before.left);
-            break;
-        case kEdgeRight:
-            EXPECT_EQ(after.right, target.x);
-            EXPECT_EQ(after.bottom, before.bottom);
-            break;
-        case kEdgeBottom:
-            EXPECT_EQ(after.bottom, target.y);
-            EXPECT_EQ(after.right, before.right);
-            break;
-        case kEdgeTopLeft:
-            EXPECT_EQ(after.left, 150);
-            EXPECT_EQ(after.top, 120);
-            EXPECT_EQ(after.right, before.right);
-            EXPECT_EQ(after.bottom, before.bottom);
-            break;
-        case kEdgeTopRight:
-            EXPECT_EQ(after.right, 1200);
-            EXPECT_EQ(after.top, 850 > before.bottom ? after.top : 850);
-            break;
-        case kEdgeBottomLeft:
-            EXPECT_EQ(after.left, 1200 < before.right ? 1200 : after.left);
-            EXPECT_EQ(after.bottom, 850);
-            break;
-        case kEdgeBottomRight:
-            EXPECT_EQ(after.right, 1200);
-            EXPECT_EQ(after.bottom, 850);
-            break;
-        }
+        EXPECT_TRUE(::EqualRect(&after, &c.expected)) << "edge " << c.edge;
         Release(client.x, client.y);
         EXPECT_EQ(panel->m_nSizingEdge, kEdgeNone);
         EXPECT_NE(::GetCapture(), hwnd);

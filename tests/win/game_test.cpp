@@ -1,13 +1,17 @@
 // The game window under Wine with real windows: creation, layout, painting,
-// entering the game, the title-strip commands, the boss key, the tray icon
-// and the exit sequence.
+// entering the game, commands, keys and new windows of the page, the boss
+// key, the tray icon and the exit sequence.
 #include "app/notification.h"
 #include "app/tessel_app.h"
 #include "framework/app.h"
+#include "framework/event_map.h"
+#include "framework/handles.h"
 #include "framework/occ.h"
+#include "framework/variant.h"
 #include "game/title_layout.h"
 #include "game/wnd_game.h"
 #include "login/web_addresses.h"
+#include "support/browser_event_args.h"
 #include "support/browser_log.h"
 #include "support/test_files.h"
 #include "support/test_server.h"
@@ -15,6 +19,9 @@
 #include "web/custom_occ_manager.h"
 
 #include <gtest/gtest.h>
+
+#include <commctrl.h>
+#include <exdispid.h>
 
 #include <string>
 #include <vector>
@@ -26,6 +33,18 @@ BOOL WINAPI RecordTray(DWORD message, PNOTIFYICONDATAW)
 {
     g_trayMessages.push_back(message);
     return TRUE;
+}
+
+// Answers WM_FORWARDMSG with g_forwardAnswer and notes the message offered.
+const MSG* g_forwarded = nullptr;
+LRESULT g_forwardAnswer = 0;
+LRESULT CALLBACK AnswerForwardedMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                        UINT_PTR, DWORD_PTR)
+{
+    if (message != WM_FORWARDMSG)
+        return ::DefSubclassProc(hwnd, message, wParam, lParam);
+    g_forwarded = reinterpret_cast<const MSG*>(lParam);
+    return g_forwardAnswer;
 }
 
 RECT ChildRect(HWND parent, HWND child)
@@ -233,20 +252,40 @@ TEST_F(GameWindow, ASecondEntryWhileAPageIsShownIsIgnored)
     EXPECT_EQ(g_trayMessages.size(), 1u);
 }
 
-TEST_F(GameWindow, RestoreCentresTheWindowAndSwapsTheButtonsBack)
+TEST_F(GameWindow, OnlyARestoreToTheNormalStateCentresTheWindow)
 {
-    PlaceNormal(1253, 768);
-    ::SendMessageW(hwnd, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
-    ASSERT_TRUE(::IsZoomed(hwnd));
-    EXPECT_TRUE(::IsWindowVisible(game->m_btnRestore.m_hWnd));
-    ::SendMessageW(hwnd, WM_SYSCOMMAND, SC_RESTORE, 0);
-    EXPECT_FALSE(::IsZoomed(hwnd));
-    EXPECT_TRUE(::IsWindowVisible(game->m_btnMaximize.m_hWnd));
-    EXPECT_FALSE(::IsWindowVisible(game->m_btnRestore.m_hWnd));
-    const RECT r = Rect();
     const RECT work = WorkArea();
-    EXPECT_EQ((r.left + r.right) / 2, (work.left + work.right) / 2);
-    EXPECT_EQ((r.top + r.bottom) / 2, (work.top + work.bottom) / 2);
+    const auto centred = [&] {
+        const RECT r = Rect();
+        return (r.left + r.right) / 2 == (work.left + work.right) / 2 &&
+               (r.top + r.bottom) / 2 == (work.top + work.bottom) / 2;
+    };
+    PlaceNormal(1253, 768); // restored and moved by the player: off centre
+    const RECT placed = Rect();
+    const struct {
+        WPARAM command;
+        LPARAM lParam;
+    } keepPlace[] = {{SC_KEYMENU, 0}, {SC_SCREENSAVE, 0}, {SC_MONITORPOWER, 2}, {SC_RESTORE, 0}};
+    for (const auto& c : keepPlace) {
+        ::PostMessageW(hwnd, WM_CANCELMODE, 0, 0); // ends the menu loop the Alt key starts
+        ::SendMessageW(hwnd, WM_SYSCOMMAND, c.command, c.lParam);
+        const RECT r = Rect();
+        EXPECT_TRUE(::EqualRect(&r, &placed)) << std::hex << c.command << " moved the window";
+    }
+    // Restored from minimised and from maximised: centred, the buttons swapped back.
+    for (const WPARAM away : {WPARAM(SC_MINIMIZE), WPARAM(SC_MAXIMIZE)}) {
+        PlaceNormal(1253, 768);
+        ::SendMessageW(hwnd, WM_SYSCOMMAND, away, 0);
+        ASSERT_TRUE(away == SC_MINIMIZE ? ::IsIconic(hwnd) : ::IsZoomed(hwnd));
+        // Maximised, it fills the work area; minimised, it is not centred.
+        EXPECT_EQ(centred(), away == SC_MAXIMIZE);
+        EXPECT_EQ(::IsWindowVisible(game->m_btnRestore.m_hWnd) != FALSE, away == SC_MAXIMIZE);
+        ::SendMessageW(hwnd, WM_SYSCOMMAND, SC_RESTORE, 0);
+        ASSERT_FALSE(::IsZoomed(hwnd) || ::IsIconic(hwnd));
+        EXPECT_TRUE(centred()) << std::hex << away;
+        EXPECT_TRUE(::IsWindowVisible(game->m_btnMaximize.m_hWnd));
+        EXPECT_FALSE(::IsWindowVisible(game->m_btnRestore.m_hWnd));
+    }
 }
 
 TEST_F(GameWindow, MaximiseAndRestoreButtonsPostTheirSystemCommands)
@@ -287,13 +326,53 @@ TEST_F(GameWindow, BossKeyTrayAndHideButtonsToggleTheWindow)
     EXPECT_FALSE(::IsWindowVisible(hwnd));
 }
 
-TEST_F(GameWindow, RefreshWithoutAPageDoesNothingAndF5GoesOn)
+TEST_F(GameWindow, KeysInThePageAreOfferedToItsBrowserAndF5GoesOn)
 {
-    game->RefreshGame();
-    ::SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(190, BN_CLICKED), 0);
-    MSG f5{game->m_browserGame.m_hWnd, WM_KEYDOWN, VK_F5, 0, 0, {}};
+    qmtest::TestServer server;
+    const std::wstring url = server.Url(L"/login.php");
+    Post(NT_ENTER_GAME, reinterpret_cast<NotificationArg>(url.c_str()));
+    const HWND browser = game->m_browserGame.m_hWnd;
+    // A window inside the browser holds the focus, as the page's own do.
+    const HWND inner = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 9, 9,
+                                         browser, nullptr, nullptr, nullptr);
+    ::SetFocus(inner);
+    ASSERT_EQ(::GetFocus(), inner);
+    ASSERT_TRUE(::SetWindowSubclass(browser, AnswerForwardedMessage, 1, 0));
+    // F5 refreshes the page first. Wine has no document to refresh, so its
+    // Refresh fails: that failure stays inside, and the key still goes on.
+    for (const LRESULT answer : {0, 1}) {
+        g_forwardAnswer = answer;
+        g_forwarded = nullptr;
+        MSG f5{inner, WM_KEYDOWN, VK_F5, 0, 0, {}};
+        EXPECT_EQ(game->PreTranslateMessage(&f5), answer != 0) << "the browser's answer counts";
+        EXPECT_EQ(g_forwarded, &f5) << "offered to the child that holds the focus";
+    }
+    ::RemoveWindowSubclass(browser, AnswerForwardedMessage, 1);
+    ::SetFocus(nullptr);
+    MSG f5{inner, WM_KEYDOWN, VK_F5, 0, 0, {}};
     EXPECT_FALSE(game->PreTranslateMessage(&f5)) << "the focus is not in the game window";
-    EXPECT_TRUE(::IsWindow(hwnd));
+}
+
+TEST_F(GameWindow, PageNewWindowsEndInTheSystemBrowser)
+{
+    qmtest::BrowserLog log;
+    ASSERT_TRUE(log.Known());
+    // Wine fires no NewWindow2: it is delivered as the game browser (100) would.
+    qmtest::NewWindow2Args event;
+    ASSERT_EQ(AfxRouteControlEvent(game, 100, DISPID_NEWWINDOW2, &event.params), S_OK);
+    EXPECT_EQ(event.cancel, VARIANT_FALSE);
+    IDispatch* const popup = game->m_browserPopup.GetApplication();
+    EXPECT_EQ(event.disp, popup) << "the new window is the popup browser";
+    popup->Release();
+    if (event.disp)
+        event.disp->Release(); // the control's reference, given back as the control would
+    // The popup browser (101) then loads the page: its own BeforeNavigate2
+    // cancels that and opens the address in the system's browser.
+    const std::string marker = "http://127.0.0.1:9/popup?t=" + std::to_string(::GetTickCount64());
+    UniqueVariant address(qmtest::Widen(marker).c_str());
+    game->m_browserPopup.Navigate2(address.get(), nullptr, nullptr, nullptr, nullptr);
+    EXPECT_TRUE(qmtest::PumpUntil([&] { return log.Has(marker); }, 15000));
+    EXPECT_EQ(game->m_browserPopup.GetLocationURL(), L"") << "the popup browser never loads";
 }
 
 TEST_F(GameWindow, HomeButtonsOpenTheHomePageInTheSystemBrowser)
@@ -398,6 +477,17 @@ TEST_F(GameWindow, ScreenshotOfTheEnteredGame)
     Post(NT_ENTER_GAME, reinterpret_cast<NotificationArg>(url.c_str()));
     ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     qmtest::PumpPending();
+    // On screen: the border, and the title strip's left piece beside the
+    // wordmark as the picture has it (an opaque pixel, so as drawn).
+    const CImage& left = game->m_imgTitleLeft;
+    const BYTE* px = static_cast<const BYTE*>(left.GetBits()) + 13 * left.GetPitch() + 200 * 4;
+    ASSERT_EQ(px[3], 255) << "the sample point is opaque in the picture";
+    HDC screen = ::GetDC(nullptr);
+    const COLORREF border = ::GetPixel(screen, 0, 400);
+    const COLORREF strip = ::GetPixel(screen, 2 + 200, 2 + 13);
+    ::ReleaseDC(nullptr, screen);
+    EXPECT_EQ(border, RGB(22, 78, 121));
+    EXPECT_EQ(strip, RGB(px[2], px[1], px[0]));
     EXPECT_TRUE(qmtest::SaveScreenshot(L"game-window"));
 }
 

@@ -51,7 +51,8 @@ constexpr int kPictureHeight = 685;
 
 using qmtest::Narrow;
 
-// Stands in for the game site on its compiled-in port.
+// Stands in for the game site, on a free port whatever hosts the build was
+// configured with: the layer is given its login page there.
 using GameSite = qmtest::RecordingHttpServer;
 
 // Records every NT_ENTER_GAME: a copy of the address it carries, taken while
@@ -158,10 +159,13 @@ protected:
         NotificationCenter::Instance().RemoveObserver(NT_ENTER_GAME, &witness);
     }
 
-    // Creates and shows the login window as the game window does.
-    void Open()
+    // Creates and shows the login window as the game window does, with its
+    // login page on `site` when one is given.
+    void Open(const GameSite* site = nullptr)
     {
         login = std::make_unique<CTesselDlg>();
+        if (site)
+            Layer().m_strLoginPage = site->Url(L"/client");
         ASSERT_TRUE(login->Create(IDD_UPDATE_LOGIN, &owner));
         login->CenterWindow();
         login->BringWindowToTop();
@@ -169,19 +173,6 @@ protected:
         Layer().ShowWindow(SW_SHOW);
         login->ShowWindow(SW_SHOW);
         qmtest::PumpPending();
-    }
-
-    // The game site on its compiled-in port; skips when that is not local.
-    std::unique_ptr<GameSite> StartGameSite()
-    {
-        const unsigned short port = qmtest::LoopbackPort(QM_GAME_HOST);
-        if (port == 0)
-            return nullptr;
-        auto site = std::make_unique<GameSite>(port);
-        if (!site->Running())
-            ADD_FAILURE() << "port " << port << " of the game site is busy (error " << site->Error()
-                          << "): another program serves it";
-        return site;
     }
 
     CDlgLayer& Layer() { return login->m_layer; }
@@ -198,7 +189,7 @@ protected:
     // request sent before it has arrived by then.
     void AwaitRequestsUpTo(GameSite& site, const std::string& path)
     {
-        NavigatePage(L"http://" QM_GAME_HOST + std::wstring(path.begin(), path.end()));
+        NavigatePage(site.Url(qmtest::Widen(path)));
         ASSERT_TRUE(
             qmtest::PumpUntil([&] { return site.Saw("GET " + path + " HTTP/1.1"); }, kWaitMs))
             << "requests seen: " << site.Requests().size();
@@ -379,6 +370,7 @@ TEST_F(LoginWindow, PageAndPopupBrowsersAreWhereTheyBelong)
     ASSERT_EQ(pageBrowser->get_RegisterAsBrowser(&value), S_OK);
     EXPECT_EQ(value, VARIANT_TRUE);
     EXPECT_EQ(Layer().m_strEnterMarker, L"login.php");
+    EXPECT_EQ(Layer().m_strLoginPage, LoginPageAddress()) << "on the configured game site";
 }
 
 TEST_F(LoginWindow, SixButtonsSitAtTheirPlacesInTheirFacesSizes)
@@ -411,55 +403,53 @@ TEST_F(LoginWindow, SixButtonsSitAtTheirPlacesInTheirFacesSizes)
 
 TEST_F(LoginWindow, PageBrowserLoadsTheLoginPageFromTheGameSite)
 {
-    EXPECT_EQ(LoginPageAddress(), std::wstring(L"http://") + QM_GAME_HOST + L"/client");
-    const auto site = StartGameSite();
-    if (!site)
-        GTEST_SKIP() << "the game site is not on this machine: " << Narrow(QM_GAME_HOST);
-    ASSERT_TRUE(site->Running());
-    Open();
-    ASSERT_TRUE(qmtest::PumpUntil([&] { return site->Saw("GET /client HTTP/1.1"); }, kWaitMs))
-        << "requests seen: " << site->Requests().size();
+    GameSite site;
+    ASSERT_TRUE(site.Running());
+    Open(&site);
+    ASSERT_TRUE(qmtest::PumpUntil([&] { return site.Saw("GET /client HTTP/1.1"); }, kWaitMs))
+        << "requests seen: " << site.Requests().size();
     ASSERT_TRUE(qmtest::PumpUntil(
-        [&] { return Layer().m_browser.GetLocationURL() == LoginPageAddress(); }, kWaitMs))
+        [&] { return Layer().m_browser.GetLocationURL() == site.Url(L"/client"); }, kWaitMs))
         << Narrow(Layer().m_browser.GetLocationURL());
     EXPECT_TRUE(witness.entries.empty());
 }
 
 TEST_F(LoginWindow, PageNavigationToTheEntryAddressIsCancelledAndPostedOnce)
 {
-    const auto site = StartGameSite();
-    if (!site)
-        GTEST_SKIP() << "the game site is not on this machine";
-    ASSERT_TRUE(site->Running());
-    Open();
-    ASSERT_TRUE(qmtest::PumpUntil([&] { return site->Saw("GET /client HTTP/1.1"); }, kWaitMs));
-
-    const std::wstring entry = std::wstring(L"http://") + QM_GAME_HOST + L"/login.php?user=x";
-    // Wine fires BeforeNavigate2 once the page's own navigation has ended.
-    NavigatePage(entry);
-    ASSERT_TRUE(qmtest::PumpUntil([&] { return !witness.entries.empty(); }, kWaitMs));
-    ASSERT_EQ(witness.entries.size(), 1u);
-    EXPECT_EQ(witness.entries[0].url, entry);
-    EXPECT_EQ(witness.entries[0].arg2, 0);
-    EXPECT_EQ(witness.entries[0].arg3, 0);
-    EXPECT_EQ(Layer().m_browser.GetLocationURL(), LoginPageAddress()) << "the page stays";
-
-    AwaitRequestsUpTo(*site, "/after");
-    EXPECT_FALSE(site->Saw("GET /login.php?user=x HTTP/1.1")) << "the navigation was cancelled";
-    EXPECT_EQ(witness.entries.size(), 1u);
+    GameSite site;
+    ASSERT_TRUE(site.Running());
+    Open(&site);
+    ASSERT_TRUE(qmtest::PumpUntil([&] { return site.Saw("GET /client HTTP/1.1"); }, kWaitMs));
+    const std::string paths[] = {"/login.php?user=a", "/sub/login.php"};
+    for (const std::string& path : paths) {
+        const std::size_t before = witness.entries.size();
+        const std::wstring entry = site.Url(qmtest::Widen(path));
+        // Wine fires BeforeNavigate2 once the page's own navigation has ended.
+        NavigatePage(entry);
+        ASSERT_TRUE(qmtest::PumpUntil([&] { return witness.entries.size() > before; }, kWaitMs))
+            << path;
+        ASSERT_EQ(witness.entries.size(), before + 1);
+        EXPECT_EQ(witness.entries.back().url, entry);
+        EXPECT_EQ(witness.entries.back().arg2, 0);
+        EXPECT_EQ(witness.entries.back().arg3, 0);
+        EXPECT_EQ(Layer().m_browser.GetLocationURL(), site.Url(L"/client")) << "the page stays";
+    }
+    AwaitRequestsUpTo(site, "/after");
+    for (const std::string& path : paths)
+        EXPECT_FALSE(site.Saw("GET " + path + " HTTP/1.1")) << "the navigation was cancelled";
+    EXPECT_EQ(witness.entries.size(), 2u);
 }
 
 TEST_F(LoginWindow, OtherAddressesLoadAndPostNothing)
 {
-    const auto site = StartGameSite();
-    if (!site)
-        GTEST_SKIP() << "the game site is not on this machine";
-    ASSERT_TRUE(site->Running());
-    Open();
-    for (const std::string path : {"/news?id=3", "/Login.php?user=x", "/client/login.ph"}) {
-        NavigatePage(L"http://" QM_GAME_HOST + std::wstring(path.begin(), path.end()));
+    GameSite site;
+    ASSERT_TRUE(site.Running());
+    Open(&site);
+    for (const std::string path : {"/news?id=3", "/Login.php?user=x", "/client/login.ph",
+                                   "/reset?next=login.php", "/x/login.php.html"}) {
+        NavigatePage(site.Url(qmtest::Widen(path)));
         EXPECT_TRUE(
-            qmtest::PumpUntil([&] { return site->Saw("GET " + path + " HTTP/1.1"); }, kWaitMs))
+            qmtest::PumpUntil([&] { return site.Saw("GET " + path + " HTTP/1.1"); }, kWaitMs))
             << path << " was not let through";
     }
     EXPECT_TRUE(witness.entries.empty());
@@ -472,17 +462,26 @@ TEST_F(LoginWindow, FrameNavigationToTheEntryAddressIsCancelledAndPostedToo)
     // page browser; the popup browser's object stands in for one.
     ComPtr<IDispatch> frame;
     ASSERT_EQ(ComPtr<IUnknown>(Layer().m_browserPopup.GetControlUnknown()).query(frame), S_OK);
-    const wchar_t entry[] = L"http://games.example/frame/login.php?token=42";
-    BeforeNavigate2Args event(frame.get(), entry);
-    ASSERT_EQ(AfxRouteControlEvent(&Layer(), 1000, DISPID_BEFORENAVIGATE2, &event.params), S_OK);
-    EXPECT_EQ(event.cancel, VARIANT_TRUE);
-    ASSERT_EQ(witness.entries.size(), 1u);
-    EXPECT_EQ(witness.entries[0].url, entry);
-
-    BeforeNavigate2Args other(frame.get(), L"http://games.example/frame/news.html");
-    ASSERT_EQ(AfxRouteControlEvent(&Layer(), 1000, DISPID_BEFORENAVIGATE2, &other.params), S_OK);
-    EXPECT_EQ(other.cancel, VARIANT_FALSE);
-    EXPECT_EQ(witness.entries.size(), 1u);
+    const struct {
+        const wchar_t* url;
+        bool entry;
+    } cases[] = {
+        {L"http://games.example/login.php?user=a", true},
+        {L"http://other.example/sub/login.php", true},
+        {L"http://games.example/reset?next=login.php", false},
+        {L"http://games.example/x/login.php.html", false},
+    };
+    for (const auto& c : cases) {
+        const std::size_t before = witness.entries.size();
+        BeforeNavigate2Args event(frame.get(), c.url);
+        ASSERT_EQ(AfxRouteControlEvent(&Layer(), 1000, DISPID_BEFORENAVIGATE2, &event.params),
+                  S_OK);
+        EXPECT_EQ(event.cancel, c.entry ? VARIANT_TRUE : VARIANT_FALSE) << Narrow(c.url);
+        ASSERT_EQ(witness.entries.size(), before + (c.entry ? 1 : 0)) << Narrow(c.url);
+        if (c.entry) {
+            EXPECT_EQ(witness.entries.back().url, c.url);
+        }
+    }
 }
 
 TEST_F(LoginWindow, NewWindowsEndInTheDefaultBrowser)
@@ -591,13 +590,12 @@ TEST_F(LoginWindow, EnterAndEscapeEndNeitherDialog)
 
 TEST_F(LoginWindow, PageCallingEntergameEntersTheGameOnce)
 {
-    const auto site = StartGameSite();
-    if (!site)
-        GTEST_SKIP() << "the game site is not on this machine";
-    ASSERT_TRUE(site->Running());
-    Open();
-    ASSERT_TRUE(qmtest::PumpUntil(
-        [&] { return Layer().m_browser.GetLocationURL() == LoginPageAddress(); }, kWaitMs));
+    GameSite site;
+    ASSERT_TRUE(site.Running());
+    Open(&site);
+    const std::wstring page = site.Url(L"/client");
+    ASSERT_TRUE(
+        qmtest::PumpUntil([&] { return Layer().m_browser.GetLocationURL() == page; }, kWaitMs));
 
     // window.external.entergame(), as the page's script engine calls it.
     DISPPARAMS none{nullptr, nullptr, 0, 0};
@@ -605,7 +603,7 @@ TEST_F(LoginWindow, PageCallingEntergameEntersTheGameOnce)
                             nullptr),
               S_OK);
     ASSERT_EQ(witness.entries.size(), 1u);
-    EXPECT_EQ(witness.entries[0].url, LoginPageAddress()) << "the address the page shows";
+    EXPECT_EQ(witness.entries[0].url, page) << "the address the page shows";
     EXPECT_EQ(witness.entries[0].arg2, 0);
 
     ASSERT_EQ(script.Invoke(kDispIdEnterGame, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr,

@@ -144,14 +144,21 @@ TEST_F(Shortcut, DesktopSpelledInOtherLetterCaseIsNotTheDesktop)
 
 TEST_F(Shortcut, UnresolvableDesktopOrOverlongPathTouchesNothing)
 {
-    EXPECT_TRUE(IsShortcutUnneededFor(L"", L"C:\\Games\\Quillmoor.exe"));
-    EnsureShortcutFor(L"", L"C:\\Games\\Quillmoor.exe");
-    EXPECT_FALSE(Exists(shortcut));
+    const std::wstring launcher = L"C:\\Games\\Quillmoor.exe";
+    EXPECT_TRUE(IsShortcutUnneededFor(L"", launcher)) << "no desktop";
+    EXPECT_TRUE(IsShortcutUnneededFor(desktop, L"")) << "no launcher path";
 
-    // A folder whose shortcut path would pass MAX_PATH.
-    const std::wstring deep = TempFolder(L"qm_deep") + L"\\" + std::wstring(240, L'd');
-    EXPECT_FALSE(CreateShellLink(L"C:\\Games\\Quillmoor.exe", deep.c_str(), kShortcutFileName));
-    EXPECT_TRUE(IsShortcutUnneededFor(deep, L"C:\\Games\\Quillmoor.exe"));
+    // A folder that exists, but the shortcut in it would pass MAX_PATH.
+    const std::wstring base = TempFolder(L"qm_deep") + L"\\";
+    const std::wstring deep = base + std::wstring(MAX_PATH - 15 - base.size(), L'd');
+    ASSERT_TRUE(::CreateDirectoryW(deep.c_str(), nullptr) ||
+                ::GetLastError() == ERROR_ALREADY_EXISTS);
+    const std::wstring link = L"\\\\?\\" + deep + L"\\" + kShortcutFileName;
+    EXPECT_TRUE(IsShortcutUnneededFor(deep, launcher));
+    EnsureShortcutFor(deep, launcher);
+    EXPECT_FALSE(CreateShellLink(launcher.c_str(), deep.c_str(), kShortcutFileName));
+    EXPECT_FALSE(Exists(link));
+    ::DeleteFileW(link.c_str());
 }
 
 TEST_F(Shortcut, CreateShellLinkRejectsMissingArgumentsAndSavesIntoAFolder)

@@ -1,5 +1,6 @@
 // Start-up of the launcher: in-process through the application object, and
 // the real exe under Wine. Also the module's resources that start-up needs.
+#include "app/desktop_shortcut.h"
 #include "app/notification.h"
 #include "app/tessel_app.h"
 #include "framework/occ.h"
@@ -39,14 +40,17 @@ public:
     bool IsSame(IObserver* other) override { return other == this; }
 };
 
-TEST(StartUp, InitInstanceBuildsTheHiddenGameWindowThenPostsTheFirstNotification)
+TEST(StartUp, InitInstanceBuildsTheHiddenGameWindowPostsTheFirstNotificationMakesTheShortcut)
 {
     CTesselApp app;
     CheckUpdateWitness witness;
     auto& bus = NotificationCenter::Instance();
     bus.AddObserver(NT_CHECK_UPDATE, &witness);
+    const std::wstring shortcut = DesktopFolderPath() + L"\\" + kShortcutFileName;
+    ::DeleteFileW(shortcut.c_str());
 
     ASSERT_TRUE(app.InitInstance());
+    EXPECT_TRUE(::DeleteFileW(shortcut.c_str())) << "start-up made no desktop shortcut";
 
     ASSERT_NE(app.m_pImpIDispatch, nullptr);
     // The script object starts with no references: the first AddRef makes one.
