@@ -76,29 +76,31 @@ def kib(size):
 def table(figures, runs, floor32, launcher32):
     floor_time = statistics.median(figures["floor_visible"])
     floor_ws = statistics.median(figures["floor_ws"])
-    rows = [("", "median", "min .. max", "x floor")]
+    rows = [("", "median", "min .. max", "x floor", "target")]
 
-    def measured(label, key, unit, floor):
+    def measured(label, key, unit, floor, target=""):
         values = figures[key]
         median = statistics.median(values)
         rows.append((label, unit(median), f"{unit(min(values))} .. {unit(max(values))}",
-                     f"{median / floor:.2f}"))
+                     f"{median / floor:.2f}", target))
 
     measured("3. floor: start -> window visible", "floor_visible", ms, floor_time)
-    measured("1. launcher: start -> update splash visible", "splash", ms, floor_time)
+    measured("1. launcher: start -> update splash visible", "splash", ms, floor_time,
+             "<= 1.30 x")
     measured("2. launcher: version page answered -> login visible", "login", ms, floor_time)
     measured("4. working set, floor with its window shown", "floor_ws", mib, floor_ws)
-    measured("   working set, launcher at the login window", "login_ws", mib, floor_ws)
+    measured("   working set, launcher at the login window", "login_ws", mib, floor_ws,
+             "<= 2.00 x")
     measured("   working set, launcher in game (tour driver)", "game_ws", mib, floor_ws)
-    rows.append(("5. stripped 32-bit exe, floor", kib(floor32), "", "1.00"))
+    rows.append(("5. stripped 32-bit exe, floor", kib(floor32), "", "1.00", ""))
     rows.append(("   stripped 32-bit Quillmoor.exe", kib(launcher32), "",
-                 f"{launcher32 / floor32:.2f}"))
-    widths = [max(len(row[c]) for row in rows) for c in range(4)]
+                 f"{launcher32 / floor32:.2f}", "<= 640 KiB"))
+    widths = [max(len(row[c]) for row in rows) for c in range(5)]
     lines = [f"{runs} runs each after one warm-up run; times are wall clock, ratios are "
              "medians over the floor's"]
     for row in rows:
         lines.append(f"{row[0]:<{widths[0]}}  {row[1]:>{widths[1]}}  {row[2]:>{widths[2]}}  "
-                     f"{row[3]:>{widths[3]}}".rstrip())
+                     f"{row[3]:>{widths[3]}}  {row[4]:<{widths[4]}}".rstrip())
     lines.append("Times 1 and 2 are the real Quillmoor.exe's; the in-game working set is the tour "
                  "driver's\n(the launcher plus the stand-in for the login page's click). A "
                  "working set is the\nresident size of the program's Wine process.")

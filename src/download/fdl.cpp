@@ -8,9 +8,13 @@
 #include <climits>
 #include <cwchar>
 #include <exception>
+#include <vector>
 
 namespace {
-constexpr UINT kReadBlock = 512;
+// Each read through WinINet costs about the same whatever its size (~70 us
+// under Wine): 64 KiB blocks make a download's cost the network's, each
+// block still one progress call.
+constexpr UINT kReadBlock = 64 * 1024;
 constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_TRANSFER_BINARY;
 constexpr DWORD kNoContentLength = 0xFFFFFFFF;
 
@@ -267,7 +271,8 @@ int FDL::Transfer(FTask& task, CInternetSession* session)
         }
 
         // The sink hears of each block before it is on disk.
-        char block[kReadBlock];
+        std::vector<char> buffer(kReadBlock); // too big for the worker's stack
+        char* const block = buffer.data();
         DWORD received = 0;
         while (const UINT count = request->Read(block, kReadBlock)) {
             received += count;

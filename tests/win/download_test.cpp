@@ -289,16 +289,16 @@ TEST_F(Download, EmptyBodyGivesAnEmptyFileWithoutProgress)
     EXPECT_EQ(FileSize(m_dir + L"empty.bin"), 0);
 }
 
-TEST_F(Download, BodyOf1300BytesIsReportedBlockByBlockBeforeEachWrite)
+TEST_F(Download, ABodyIsReportedIn64KiBBlocksEachBeforeItIsWritten)
 {
-    Route("/body.bin", R"({"size": 1300})");
+    Route("/body.bin", R"({"size": 150000})");
     const std::wstring target = m_dir + L"body.bin";
     RecordingSink sink(target + L".fdl");
     ASSERT_TRUE(Fetch(Describe(Url(L"/body.bin"), m_dir, L"", true, &sink), sink));
     const auto events = sink.Events();
     ASSERT_EQ(sink.Kinds(), "BPPPE");
     EXPECT_EQ(events[0].status, DLS_DOWNLOADING);
-    const int expected[] = {512, 1024, 1300};
+    const int expected[] = {65536, 131072, 150000};
     for (int i = 0; i < 3; ++i) {
         const SinkEvent& p = events[static_cast<size_t>(i) + 1];
         EXPECT_EQ(p.status, DLS_DOWNLOADING);
@@ -307,10 +307,10 @@ TEST_F(Download, BodyOf1300BytesIsReportedBlockByBlockBeforeEachWrite)
         EXPECT_EQ(p.temporaryOnDisk, i == 0 ? 0 : expected[i - 1]);
     }
     EXPECT_EQ(events[4].status, DLS_DONE);
-    EXPECT_EQ(events[4].received, 1300);
+    EXPECT_EQ(events[4].received, 150000);
     std::string content;
     ASSERT_TRUE(ReadWholeFile(target, content));
-    EXPECT_TRUE(SameBytes(content, Generated(1300)));
+    EXPECT_TRUE(SameBytes(content, Generated(150000)));
 }
 
 TEST_F(Download, SinkIsCalledOnTheWorkerThread)
@@ -555,17 +555,18 @@ TEST_F(Download, ServerThatSendsNothingFailsAfterTheTimeout)
 
 TEST_F(Download, BodyThatStallsMidwayFailsAfterTheTimeout)
 {
-    Route("/stuck.bin", R"({"size": 5000, "stall_after": 1024})");
+    // One whole 64 KiB block arrives; the read of the next one times out.
+    Route("/stuck.bin", R"({"size": 150000, "stall_after": 100000})");
     const std::wstring target = m_dir + L"stuck.bin";
     RecordingSink sink;
     ASSERT_TRUE(
         Fetch(Describe(Url(L"/stuck.bin"), m_dir, L"", true, &sink), sink, kShortTimeoutMs + 5000));
     const auto events = sink.Events();
-    EXPECT_EQ(sink.Kinds(), "BPPE");
+    EXPECT_EQ(sink.Kinds(), "BPE");
     EXPECT_EQ(events.back().status, DLS_FAILED);
     EXPECT_EQ(sink.Ends(), 1);
     EXPECT_EQ(FileSize(target), -1);
-    EXPECT_EQ(FileSize(target + L".fdl"), 1024);
+    EXPECT_EQ(FileSize(target + L".fdl"), 65536);
 }
 
 TEST(DownloadTimeout, ProductionTimeoutIsThirtySeconds)

@@ -11,8 +11,12 @@ import io
 import math
 import os
 import random
+import shutil
 import struct
+import subprocess
 import sys
+import tempfile
+import zlib
 
 import numpy as np
 from PIL import Image, ImageDraw, ImageFilter, ImageFont
@@ -198,6 +202,44 @@ def to_keyed_image(L, bg, thr=0.1):
 
 SIZES = {}
 WRITTEN = {}
+ZOPFLI = shutil.which("zopfli")
+
+
+def png_chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+
+def recompressed(png):
+    """The same PNG with its image data deflated again by zopfli (Debian
+    package zopfli) when that is installed and smaller. The filtered rows
+    stay as they are, so the pixels and the colour type cannot change; the
+    decoded pixels are compared all the same."""
+    if not ZOPFLI:
+        return png
+    chunks, at = [], 8
+    while at < len(png):
+        (length,) = struct.unpack(">I", png[at:at + 4])
+        chunks.append((png[at + 4:at + 8], png[at + 8:at + 8 + length]))
+        at += 12 + length
+    raw = zlib.decompress(b"".join(data for kind, data in chunks if kind == b"IDAT"))
+    with tempfile.TemporaryDirectory() as tmp:
+        src = os.path.join(tmp, "rows")
+        with open(src, "wb") as f:
+            f.write(raw)
+        packed = subprocess.run([ZOPFLI, "--zlib", "-c", src], check=True,
+                                stdout=subprocess.PIPE).stdout
+    out, idat_done = png[:8], False
+    for kind, data in chunks:
+        if kind == b"IDAT":
+            if not idat_done:
+                out += png_chunk(b"IDAT", packed)
+                idat_done = True
+            continue
+        out += png_chunk(kind, data)
+    before = np.asarray(Image.open(io.BytesIO(png)).convert("RGBA"))
+    after = np.asarray(Image.open(io.BytesIO(out)).convert("RGBA"))
+    assert np.array_equal(before, after), "recompression changed pixels"
+    return out if len(out) < len(png) else png
 
 
 def save(pid, im, kind):
@@ -212,7 +254,10 @@ def save(pid, im, kind):
     if kind == "premult":
         assert np.all(a[..., :3] <= a[..., 3:]), f"{pid}: colour above alpha"
     path = os.path.join(PNG_DIR, f"{pid}.png")
-    im.save(path, optimize=True)
+    b = io.BytesIO()
+    im.save(b, "PNG", optimize=True)
+    with open(path, "wb") as f:
+        f.write(recompressed(b.getvalue()))
     with open(path, "rb") as f:
         head = f.read(26)
     assert head[24] == 8 and head[25] == 6, f"{pid}: not 8-bit RGBA PNG"
@@ -790,15 +835,15 @@ def icon_image(n):
 
 
 def write_ico(path, images):
-    """Windows icon: 32-bit BGRA DIB entries (with AND mask) below 256 px and
-    a PNG entry at 256 px, as Windows Vista and later expect."""
+    """Windows icon: 32-bit BGRA DIB entries (with AND mask) below 64 px and
+    PNG entries from 64 px on (Windows Vista and later read both)."""
     blobs = []
     for im in images:
         n = im.size[0]
-        if n >= 256:
+        if n >= 64:
             b = io.BytesIO()
             im.save(b, "PNG", optimize=True)
-            blobs.append(b.getvalue())
+            blobs.append(recompressed(b.getvalue()))
             continue
         a = np.asarray(im)
         bgra = a[::-1, :, [2, 1, 0, 3]].tobytes()
