@@ -7,9 +7,65 @@
 #include <bcrypt.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 namespace {
+// CNG is loaded from the system folder when an update is first checked, not
+// imported: under Wine it brings the host's TLS library along, several MiB
+// that every start would otherwise carry.
+struct CngApi {
+    decltype(&::BCryptOpenAlgorithmProvider) OpenAlgorithmProvider = nullptr;
+    decltype(&::BCryptCloseAlgorithmProvider) CloseAlgorithmProvider = nullptr;
+    decltype(&::BCryptCreateHash) CreateHash = nullptr;
+    decltype(&::BCryptHashData) HashData = nullptr;
+    decltype(&::BCryptFinishHash) FinishHash = nullptr;
+    decltype(&::BCryptDestroyHash) DestroyHash = nullptr;
+    decltype(&::BCryptImportKeyPair) ImportKeyPair = nullptr;
+    decltype(&::BCryptDestroyKey) DestroyKey = nullptr;
+    decltype(&::BCryptVerifySignature) VerifySignature = nullptr;
+
+    bool Ok() const noexcept
+    {
+        return OpenAlgorithmProvider && CloseAlgorithmProvider && CreateHash && HashData &&
+               FinishHash && DestroyHash && ImportKeyPair && DestroyKey && VerifySignature;
+    }
+};
+
+template <typename F> void Bind(HMODULE module, const char* name, F& function) noexcept
+{
+    function = reinterpret_cast<F>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
+}
+
+CngApi LoadCng() noexcept
+{
+    CngApi api;
+    wchar_t folder[MAX_PATH] = {};
+    const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH - 12)
+        return api;
+    // Kept for the rest of the process, like an imported DLL.
+    const HMODULE module = ::LoadLibraryW((std::wstring(folder) + L"\\bcrypt.dll").c_str());
+    if (!module)
+        return api;
+    Bind(module, "BCryptOpenAlgorithmProvider", api.OpenAlgorithmProvider);
+    Bind(module, "BCryptCloseAlgorithmProvider", api.CloseAlgorithmProvider);
+    Bind(module, "BCryptCreateHash", api.CreateHash);
+    Bind(module, "BCryptHashData", api.HashData);
+    Bind(module, "BCryptFinishHash", api.FinishHash);
+    Bind(module, "BCryptDestroyHash", api.DestroyHash);
+    Bind(module, "BCryptImportKeyPair", api.ImportKeyPair);
+    Bind(module, "BCryptDestroyKey", api.DestroyKey);
+    Bind(module, "BCryptVerifySignature", api.VerifySignature);
+    return api;
+}
+
+const CngApi& Cng() noexcept
+{
+    static const CngApi api = LoadCng();
+    return api;
+}
+
 // Big enough that a download costs few calls, small enough for the stack of
 // no thread in particular.
 constexpr DWORD kReadBlock = 64 * 1024;
@@ -18,7 +74,7 @@ struct AlgorithmTraits {
     using Handle = BCRYPT_ALG_HANDLE;
     static Handle Invalid() noexcept { return nullptr; }
     static bool IsValid(Handle h) noexcept { return h != nullptr; }
-    static void Close(Handle h) noexcept { ::BCryptCloseAlgorithmProvider(h, 0); }
+    static void Close(Handle h) noexcept { Cng().CloseAlgorithmProvider(h, 0); }
 };
 using UniqueAlgorithm = UniqueResource<AlgorithmTraits>;
 
@@ -26,7 +82,7 @@ struct KeyTraits {
     using Handle = BCRYPT_KEY_HANDLE;
     static Handle Invalid() noexcept { return nullptr; }
     static bool IsValid(Handle h) noexcept { return h != nullptr; }
-    static void Close(Handle h) noexcept { ::BCryptDestroyKey(h); }
+    static void Close(Handle h) noexcept { Cng().DestroyKey(h); }
 };
 using UniqueKey = UniqueResource<KeyTraits>;
 
@@ -47,27 +103,29 @@ bool VerifiesUnder(BCRYPT_ALG_HANDLE ecdsa, const UpdatePublicKey& key, Sha256Di
     BCRYPT_KEY_HANDLE raw = nullptr;
     // Windows refuses a point off the curve here, Wine only at the check:
     // either way the key verifies nothing.
-    if (!BCRYPT_SUCCESS(::BCryptImportKeyPair(ecdsa, nullptr, BCRYPT_ECCPUBLIC_BLOB, &raw,
-                                              reinterpret_cast<PUCHAR>(&blob), sizeof blob, 0)))
+    if (!BCRYPT_SUCCESS(Cng().ImportKeyPair(ecdsa, nullptr, BCRYPT_ECCPUBLIC_BLOB, &raw,
+                                            reinterpret_cast<PUCHAR>(&blob), sizeof blob, 0)))
         return false;
     const UniqueKey handle(raw);
-    return BCRYPT_SUCCESS(::BCryptVerifySignature(
-        handle.get(), nullptr, digest.data(), static_cast<ULONG>(digest.size()), signature.data(),
-        static_cast<ULONG>(signature.size()), 0));
+    return BCRYPT_SUCCESS(Cng().VerifySignature(handle.get(), nullptr, digest.data(),
+                                                static_cast<ULONG>(digest.size()), signature.data(),
+                                                static_cast<ULONG>(signature.size()), 0));
 }
 } // namespace
 
 Sha256Hasher::Sha256Hasher() noexcept
 {
     BCRYPT_ALG_HANDLE algorithm = nullptr;
+    if (!Cng().Ok())
+        return;
     if (!BCRYPT_SUCCESS(
-            ::BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
+            Cng().OpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
         return;
     m_algorithm = algorithm;
     BCRYPT_HASH_HANDLE hash = nullptr;
     // Vista and 7 need the caller's object buffer only when asked for one;
     // null lets CNG allocate it.
-    if (!BCRYPT_SUCCESS(::BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0)))
+    if (!BCRYPT_SUCCESS(Cng().CreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0)))
         return;
     m_hash = hash;
     m_ok = true;
@@ -76,9 +134,9 @@ Sha256Hasher::Sha256Hasher() noexcept
 Sha256Hasher::~Sha256Hasher()
 {
     if (m_hash)
-        ::BCryptDestroyHash(m_hash);
+        Cng().DestroyHash(m_hash);
     if (m_algorithm)
-        ::BCryptCloseAlgorithmProvider(m_algorithm, 0);
+        Cng().CloseAlgorithmProvider(m_algorithm, 0);
 }
 
 void Sha256Hasher::Add(const void* bytes, std::size_t count) noexcept
@@ -86,7 +144,7 @@ void Sha256Hasher::Add(const void* bytes, std::size_t count) noexcept
     auto* p = static_cast<PUCHAR>(const_cast<void*>(bytes));
     while (m_ok && count > 0) {
         const ULONG part = count > kReadBlock ? kReadBlock : static_cast<ULONG>(count);
-        m_ok = BCRYPT_SUCCESS(::BCryptHashData(m_hash, p, part, 0));
+        m_ok = BCRYPT_SUCCESS(Cng().HashData(m_hash, p, part, 0));
         p += part;
         count -= part;
     }
@@ -94,8 +152,8 @@ void Sha256Hasher::Add(const void* bytes, std::size_t count) noexcept
 
 bool Sha256Hasher::Finish(Sha256Digest& digest) noexcept
 {
-    m_ok = m_ok && BCRYPT_SUCCESS(::BCryptFinishHash(m_hash, digest.data(),
-                                                     static_cast<ULONG>(digest.size()), 0));
+    m_ok = m_ok && BCRYPT_SUCCESS(Cng().FinishHash(m_hash, digest.data(),
+                                                   static_cast<ULONG>(digest.size()), 0));
     return m_ok;
 }
 
@@ -130,8 +188,8 @@ SignatureCheck VerifyUpdateFile(const std::wstring& file, const std::string& ver
     if (hashed != SignatureCheck::Verified)
         return hashed;
     BCRYPT_ALG_HANDLE raw = nullptr;
-    if (!BCRYPT_SUCCESS(
-            ::BCryptOpenAlgorithmProvider(&raw, BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0)))
+    if (!Cng().Ok() ||
+        !BCRYPT_SUCCESS(Cng().OpenAlgorithmProvider(&raw, BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0)))
         return SignatureCheck::CryptoFailed;
     const UniqueAlgorithm ecdsa(raw);
     UpdateSignature copy = signature; // CNG takes non-const buffers
