@@ -794,20 +794,16 @@ TEST(InstallCoordination, NamesFollowThePathWithoutCaseAndTheLockHasOneHolder)
               InstallObjectName(L"Started", L"C:\\Games\\Quillmoor.exe"));
 
     const std::wstring exe = L"C:\\qm-lock-test\\" + std::to_wstring(::GetCurrentProcessId());
+    const auto takenElsewhere = [&] {
+        bool taken = false;
+        std::thread([&] { taken = InstallUpdateLock().TryAcquire(exe); }).join();
+        return taken;
+    };
     InstallUpdateLock lock;
     ASSERT_TRUE(lock.TryAcquire(exe));
-    bool other = true;
-    std::thread([&] {
-        InstallUpdateLock second;
-        other = second.TryAcquire(exe);
-    }).join();
-    EXPECT_FALSE(other) << "another launcher of the install finds it held";
+    EXPECT_FALSE(takenElsewhere()) << "another launcher of the install finds it held";
     lock.Release();
-    std::thread([&] {
-        InstallUpdateLock second;
-        other = second.TryAcquire(exe);
-    }).join();
-    EXPECT_TRUE(other) << "given back, it can be taken";
+    EXPECT_TRUE(takenElsewhere()) << "given back, it can be taken";
 }
 
 // ---- the signature check ----------------------------------------------------
