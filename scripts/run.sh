@@ -16,9 +16,18 @@
 # site first publishes the same launcher as version 1.0.0.9: the launcher
 # downloads it, keeps itself as quillmoor_tour.exe1.0.0.8, starts the new exe
 # and ends, and the new one goes through the whole flow.
+#
+# In the game window the tour restores the window with its restore button,
+# drags it by its title strip, and leaves through the close button and the
+# exit box; every click lands where the skin puts the button at the screen's
+# scale.
 #   QM_RUN_OUT       screenshot folder (build/run)
 #   QM_RUN_NO_BUILD  set to 1 to use the existing build
 #   QM_RUN_UPDATE    set to 1 to publish an update first
+#   QM_RUN_DPI       the screen's DPI in the Wine prefix (96, the default,
+#                    is 100 %; 144 is 150 %, 192 is 200 %)
+#   QM_RUN_CLOSE_LOGIN  set to 1 to end the tour with the login window's
+#                    close button instead of entering the game
 set -u
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$ROOT" || exit 1
@@ -35,10 +44,14 @@ fi
 source "$ROOT/scripts/wine-env.sh"
 out="${QM_RUN_OUT:-$ROOT/build/run}"
 mkdir -p "$out"
-rm -f "$out"/*.png "$out/enter" "$out/exit-code" "$out/portal.log" "$out/ready"
+rm -f "$out"/*.png "$out"/*.window "$out/enter" "$out/exit-code" "$out/portal.log" "$out/ready"
 bin="$ROOT/build/win64/bin"
 update=0
 [ "${QM_RUN_UPDATE:-0}" = 1 ] && update=1
+dpi=${QM_RUN_DPI:-96}
+case "$dpi" in '' | *[!0-9]*) echo "run: QM_RUN_DPI must be a number" >&2; exit 2 ;; esac
+# A length of the skin at the screen's scale, rounded as the launcher does.
+px() { echo $((($1 * dpi + 48) / 96)); }
 
 # A fresh copy of the tour exe: an update renames it in place.
 rm -rf "$out/app" "$out/updates"
@@ -131,6 +144,9 @@ shot() {
     import -window root "$out/$1.png" && echo "  $out/$1.png"
 }
 
+# A private display is as large, at the screen's scale, as the 1600x900 one
+# the tour has at 100 %.
+export QM_XVFB_SIZE="$(px 1600)x$(px 900)"
 qm_start_xvfb || exit 1
 if [ -n "${QM_XVFB_PID:-}" ]; then
     # Per-pixel alpha shows only with a compositor.
@@ -138,6 +154,7 @@ if [ -n "${QM_XVFB_PID:-}" ]; then
     compositor_pid=$!
 fi
 qm_wine_prepare || exit 1
+qm_wine_set_dpi "$dpi" || exit 1
 qm_wine_stop # a fresh wineserver for this display
 
 # The demo servers; the update folder publishes nothing unless QM_RUN_UPDATE=1.
@@ -157,7 +174,9 @@ QM_TOUR_ENTER_FILE="$(winepath -w "$out/enter" 2>/dev/null)" \
     qm_wine 600 "$tour" >"$out/launcher.log" 2>&1 &
 launcher_pid=$!
 
-splash=$(wait_window 411x184 20) || fail "no update splash appeared"
+splash_size="$(px 411)x$(px 184)"
+login_size="$(px 1194)x$(px 685)"
+splash=$(wait_window "$splash_size" 20) || fail "no update splash of $splash_size appeared"
 splash_pid=$(window_pid "$splash")
 sleep 1
 shot 01-update-splash
@@ -177,12 +196,24 @@ if [ "$update" = 1 ]; then
     rm -f "$out/exit-code" # from here on, only the new launcher's
     echo "The launcher updated itself to 1.0.0.9 and started the new exe."
     [ -n "$splash_pid" ] || fail "the splash window names no process"
-    wait_window_not_of 411x184 "$splash_pid" 20 || fail "the new launcher showed no update splash"
+    wait_window_not_of "$splash_size" "$splash_pid" 20 || fail "the new launcher showed no update splash"
 fi
 
-wait_window 1194x685 20 >/dev/null || fail "no login window appeared"
+login=$(wait_window "$login_size" 20) || fail "no login window of $login_size appeared"
 sleep 2
 shot 02-login
+# Where the screenshot shows it, for those who check the pictures.
+echo "$(window_origin "$login")$login_size" >"$out/02-login.window"
+
+if [ "${QM_RUN_CLOSE_LOGIN:-0}" = 1 ]; then
+    read -r lx ly < <(window_origin "$login")
+    # The close button: 1000..1040 by 120..156 on the login picture.
+    xdotool mousemove $((lx + $(px 1020))) $((ly + $(px 138))) click 1
+    wait_for_launcher 10 || fail "the launcher did not end after the login window's close button"
+    [ "$launcher_code" -eq 0 ] || fail "the launcher ended with exit code $launcher_code"
+    echo "The login window's close button ended the launcher with exit code 0."
+    exit 0
+fi
 
 touch "$out/enter"
 screen=$(xwininfo -root | sed -n 's/.*-geometry \([0-9]*x[0-9]*\).*/\1/p')
@@ -190,17 +221,48 @@ game=$(wait_window "$screen" 20) || fail "the game window did not appear maximis
 sleep 2
 shot 03-game
 
+# window_size ID: "WxH" of a window.
+window_size() {
+    xwininfo -id "$1" | awk '/^ *Width:/ { w = $2 } /^ *Height:/ { h = $2 } END { print w "x" h }'
+}
+# The restore button sits 65 pixels from the right edge, 3 from the top.
 read -r gx gy < <(window_origin "$game")
 width=${screen%x*}
+xdotool mousemove $((gx + width - $(px 65) + $(px 11))) $((gy + $(px 3) + $(px 11))) click 1
+for _ in $(seq 1 50); do
+    [ "$(window_size "$game")" != "$screen" ] && break
+    sleep 0.1
+done
+[ "$(window_size "$game")" != "$screen" ] || fail "the restore button left the game window maximised"
+# Dragged by the title strip, left of its buttons, the window follows.
+read -r gx gy < <(window_origin "$game")
+from_x=$((gx + $(px 300)))
+from_y=$((gy + $(px 12)))
+xdotool mousemove "$from_x" "$from_y" mousedown 1
+for step in 1 2 3 4 5 6 7 8; do
+    xdotool mousemove $((from_x - 5 * step)) $((from_y + 5 * step))
+    sleep 0.05
+done
+xdotool mouseup 1
+sleep 0.3
+read -r nx ny < <(window_origin "$game")
+[ "$nx" -eq $((gx - 40)) ] && [ "$ny" -eq $((gy + 40)) ] ||
+    fail "dragging the title strip moved the game window from ($gx,$gy) to ($nx,$ny), not by (-40,40)"
+echo "The restore button restored the game window; its title strip dragged it by (-40,40)."
+
 # The close button sits 35 pixels from the right edge, 3 from the top.
-xdotool mousemove $((gx + width - 35 + 11)) $((gy + 3 + 11)) click 1
-box=$(wait_window 226x104 10) || fail "the exit confirmation did not appear"
+read -r gx gy < <(window_origin "$game")
+width=$(window_size "$game")
+width=${width%x*}
+xdotool mousemove $((gx + width - $(px 35) + $(px 11))) $((gy + $(px 3) + $(px 11))) click 1
+box_size="$(px 226)x$(px 104)"
+box=$(wait_window "$box_size" 10) || fail "no exit confirmation of $box_size appeared"
 sleep 1
 shot 04-exit-confirmation
 
 read -r bx by < <(window_origin "$box")
 # The confirm button: 30..99 by 64..91 inside the box.
-xdotool mousemove $((bx + 65)) $((by + 77)) click 1
+xdotool mousemove $((bx + $(px 65))) $((by + $(px 77))) click 1
 if [ "$update" = 1 ]; then
     # The new launcher is no child of this script: its end shows in the exit
     # file and in the end of every Wine process of the prefix.

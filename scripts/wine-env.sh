@@ -25,8 +25,8 @@ qm_wineserver() {
     HOME="$QM_WINE_ROOT/home" wineserver "$@"
 }
 
-# Starts a private Xvfb unless a display is already set; exports DISPLAY and
-# QM_XVFB_PID. The caller stops it with qm_stop_xvfb.
+# Starts a private Xvfb (QM_XVFB_SIZE, default 1600x900) unless a display is
+# already set; exports DISPLAY and QM_XVFB_PID. The caller stops it with qm_stop_xvfb.
 qm_start_xvfb() {
     QM_XVFB_PID=""
     if [ -n "${DISPLAY:-}" ]; then
@@ -34,7 +34,8 @@ qm_start_xvfb() {
     fi
     local fdfile
     fdfile=$(mktemp)
-    Xvfb -displayfd 3 -screen 0 1600x900x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "${QM_XVFB_SIZE:-1600x900}x24" -nolisten tcp 3>"$fdfile" \
+        >/dev/null 2>&1 &
     QM_XVFB_PID=$!
     local i
     for i in $(seq 1 100); do
@@ -105,4 +106,19 @@ qm_wine_stop() {
     if [ -d "$WINEPREFIX" ]; then
         qm_wineserver -k >/dev/null 2>&1 || true
     fi
+}
+
+# Sets the screen DPI that programs of the prefix are told (96 is 100 %,
+# 144 is 150 %) and waits for the wineserver to end, so the next program
+# starts with it. Nothing is done when the prefix already has it.
+qm_wine_set_dpi() {
+    local want current
+    want=$(printf 'dword:%08x' "$1")
+    current=$(awk '/^\[Control Panel\\\\Desktop\]/ { s = 1; next } /^\[/ { s = 0 }
+        s && sub(/^"LogPixels"=/, "") { print }' "$WINEPREFIX/user.reg" 2>/dev/null)
+    [ "${current:-dword:00000060}" = "$want" ] && return 0
+    qm_wine 60 reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f \
+        >/dev/null 2>&1 || { qm_log "setting the DPI failed"; return 1; }
+    # The registry reaches the disk when the wineserver ends.
+    HOME="$QM_WINE_ROOT/home" timeout 30 wineserver -w
 }

@@ -6,6 +6,7 @@
 #include "resource.h"
 #include "skin/button_faces.h"
 #include "skin/png_resource.h"
+#include "skin/screen_scale.h"
 
 namespace {
 constexpr UINT kPngBackground = 167;
@@ -13,6 +14,10 @@ constexpr UINT kPngDeclineHover = 168;
 constexpr UINT kPngDeclineNormal = 169;
 constexpr UINT kPngConfirmHover = 170;
 constexpr UINT kPngConfirmNormal = 171;
+// The buttons' left edges, and their top edge above the box's bottom, at 96 DPI.
+constexpr int kConfirmLeft = 30;
+constexpr int kDeclineLeft = 130;
+constexpr int kButtonsAboveBottom = 40;
 } // namespace
 
 CDlgMsgBox::CDlgMsgBox() noexcept : CDialog(IDD_MSGBOX, nullptr) {}
@@ -56,8 +61,10 @@ BOOL CDlgMsgBox::OnInitDialog()
 
     RECT r{};
     GetClientRect(&r);
-    m_btnOK.SetWindowPos(nullptr, r.left + 30, r.bottom - 40, 0, 0, SWP_NOSIZE);
-    m_btnCancel.SetWindowPos(nullptr, r.left + 130, r.bottom - 40, 0, 0, SWP_NOSIZE);
+    const DpiScale& scale = ScreenScale();
+    const int top = r.bottom - scale.Length(kButtonsAboveBottom);
+    m_btnOK.SetWindowPos(nullptr, r.left + scale.Length(kConfirmLeft), top, 0, 0, SWP_NOSIZE);
+    m_btnCancel.SetWindowPos(nullptr, r.left + scale.Length(kDeclineLeft), top, 0, 0, SWP_NOSIZE);
     return TRUE;
 }
 

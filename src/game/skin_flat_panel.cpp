@@ -1,8 +1,13 @@
 #include "game/skin_flat_panel.h"
 
+#include "skin/screen_scale.h"
+
 #include <windowsx.h>
 
 namespace {
+// The resize zones of a window made with a sizing frame, at 96 DPI.
+constexpr int kSizingZone = 5;
+
 ZoneRect ToZoneRect(const RECT& r) noexcept
 {
     return {r.left, r.top, r.right, r.bottom};
@@ -70,7 +75,8 @@ int CSkinFlatPanel::OnCreate(CREATESTRUCTW* create)
     if (Default() == -1)
         return -1;
     if (create->style & WS_THICKFRAME) {
-        m_nBorderLeft = m_nBorderTop = m_nBorderRight = m_nBorderBottom = 5;
+        m_nBorderLeft = m_nBorderTop = m_nBorderRight = m_nBorderBottom =
+            ScreenScale().Length(kSizingZone);
     }
     ModifyStyle(WS_CAPTION, 0);
     ModifyStyle(WS_BORDER, 0);

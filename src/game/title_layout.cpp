@@ -8,19 +8,20 @@ const TitleButtonSpec kTitleButtons[9] = {
     {kBtnRefresh, 191, 190, 295}, {kBtnLink, 197, 196, 357},    {kBtnHome, 195, 194, 419},
 };
 
-int TitleButtonX(unsigned id, int clientWidth) noexcept
+int TitleButtonX(unsigned id, int clientWidth, const DpiScale& scale) noexcept
 {
     for (const TitleButtonSpec& entry : kTitleButtons) {
         if (entry.id == id)
-            return clientWidth - entry.offsetFromRight;
+            return clientWidth - scale.Length(entry.offsetFromRight);
     }
     return -1;
 }
 
-BrowserRect GameBrowserRect(int clientWidth, int clientHeight, int titleHeight) noexcept
+BrowserRect GameBrowserRect(int clientWidth, int clientHeight, int titleHeight,
+                            const DpiScale& scale) noexcept
 {
-    constexpr int kBorder = 2;
-    BrowserRect r{kBorder, kBorder, clientWidth - kBorder, clientHeight - kBorder};
+    const int border = scale.Length(kGameBorder);
+    BrowserRect r{border, border, clientWidth - border, clientHeight - border};
     if (titleHeight > 0)
         r.top += titleHeight;
     return r;

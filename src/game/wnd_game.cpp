@@ -8,6 +8,7 @@
 #include "skin/button_faces.h"
 #include "skin/png_resource.h"
 #include "skin/premultiply_image.h"
+#include "skin/screen_scale.h"
 #include "web/popup_handlers.h"
 
 #include <exdispid.h>
@@ -81,7 +82,8 @@ int CWndGame::OnCreate(CREATESTRUCTW* create)
     SetWindowText(L"Quillmoor");
     for (const char* name : kObservedNames)
         NotificationCenter::Instance().AddObserver(name, this);
-    m_nBorderLeft = m_nBorderTop = m_nBorderRight = m_nBorderBottom = 2;
+    m_nBorderLeft = m_nBorderTop = m_nBorderRight = m_nBorderBottom =
+        ScreenScale().Length(kGameBorder);
 
     CreateBrowsers();
     CreateTitleButtons();

@@ -2,22 +2,26 @@
 #include "game/title_layout.h"
 #include "game/wnd_game.h"
 #include "skin/mem_dc.h"
+#include "skin/screen_scale.h"
 #include "skin/tile_image.h"
 
 #include <algorithm>
 
 namespace {
 constexpr COLORREF kBorderColour = RGB(22, 78, 121);
-constexpr int kInset = 2;
 constexpr int kLogoOffset = 5;
+// The smallest size a player can drag the window to, at 96 DPI.
+constexpr int kMinWidth = 1253;
+constexpr int kMinHeight = 768;
 } // namespace
 
 void CWndGame::GetBrowserRect(RECT* out) const
 {
     RECT client{};
     GetClientRect(&client);
-    const BrowserRect r = GameBrowserRect(client.right, client.bottom,
-                                          m_imgTitleLeft.IsNull() ? 0 : m_imgTitleLeft.GetHeight());
+    const BrowserRect r =
+        GameBrowserRect(client.right, client.bottom,
+                        m_imgTitleLeft.IsNull() ? 0 : m_imgTitleLeft.GetHeight(), ScreenScale());
     *out = {r.left, r.top, r.right, r.bottom};
 }
 
@@ -34,10 +38,11 @@ void CWndGame::OnSize(UINT, int cx, int cy)
     if (m_btnClose.m_hWnd) {
         RECT client{};
         GetClientRect(&client);
-        const int y = client.top + kTitleButtonTop;
+        const DpiScale& scale = ScreenScale();
+        const int y = client.top + scale.Length(kTitleButtonTop);
         for (const unsigned id : {kBtnClose, kBtnMaximize, kBtnRestore, kBtnMinimize, kBtnToTray,
                                   kBtnBossKey, kBtnRefresh, kBtnLink, kBtnHome}) {
-            TitleButton(id)->SetWindowPos(nullptr, TitleButtonX(id, client.right), y, 0, 0,
+            TitleButton(id)->SetWindowPos(nullptr, TitleButtonX(id, client.right, scale), y, 0, 0,
                                           SWP_NOSIZE);
         }
     }
@@ -52,19 +57,23 @@ void CWndGame::OnPaint()
         // Everything below lands in one off-screen bitmap, copied in one go.
         CMemDC2005 dc(&paint, &r);
         dc.FillSolidRect(r, kBorderColour);
-        ::InflateRect(&r, -kInset, -kInset);
+        const DpiScale& scale = ScreenScale();
+        const int inset = scale.Length(kGameBorder);
+        ::InflateRect(&r, -inset, -inset);
         m_imgTitleLeft.Draw(dc, r.left, r.top);
         m_imgTitleRight.Draw(dc, r.right - m_imgTitleRight.GetWidth(), r.top);
         TileImage(&m_imgTitleMid, dc, r.left + m_imgTitleLeft.GetWidth(), r.top,
                   r.right - m_imgTitleRight.GetWidth() - m_imgTitleLeft.GetWidth() - r.left,
                   m_imgTitleMid.GetHeight());
-        m_imgLogo.Draw(dc, r.left + kLogoOffset, r.top + kLogoOffset);
+        const int logo = scale.Length(kLogoOffset);
+        m_imgLogo.Draw(dc, r.left + logo, r.top + logo);
     }
 }
 
 void CWndGame::OnGetMinMaxInfo(MINMAXINFO* info)
 {
-    info->ptMinTrackSize.x = std::min(::GetSystemMetrics(SM_CXMAXIMIZED), 1253);
-    info->ptMinTrackSize.y = std::min(::GetSystemMetrics(SM_CYMAXIMIZED), 768);
+    const DpiScale& scale = ScreenScale();
+    info->ptMinTrackSize.x = std::min(::GetSystemMetrics(SM_CXMAXIMIZED), scale.Length(kMinWidth));
+    info->ptMinTrackSize.y = std::min(::GetSystemMetrics(SM_CYMAXIMIZED), scale.Length(kMinHeight));
     Default();
 }

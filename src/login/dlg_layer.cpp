@@ -11,6 +11,7 @@
 #include "login/web_addresses.h"
 #include "resource.h"
 #include "skin/button_faces.h"
+#include "skin/screen_scale.h"
 #include "web/popup_handlers.h"
 
 #include <exdispid.h>
@@ -19,14 +20,11 @@ namespace {
 
 constexpr DWORD kBrowserStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
 
-// The page browser's place on the login picture.
-constexpr int kPageLeft = 385;
-constexpr int kPageTop = 232;
-constexpr int kPageWidth = 650;
-constexpr int kPageHeight = 330;
+// The page browser's place on the login picture at 96 DPI.
+constexpr RECT kPage = {385, 232, 385 + 650, 232 + 330};
 
-// One image button: where it sits on the login picture and its faces
-// (PNG ids; 0 for no pressed face). Its size is its normal face's.
+// One image button: where it sits on the login picture at 96 DPI and its
+// faces (PNG ids; 0 for no pressed face). Its size is its normal face's.
 struct ButtonPlace {
     GTButton CDlgLayer::*button;
     UINT id;
@@ -111,8 +109,9 @@ BOOL CDlgLayer::OnInitDialog()
 
     RECT rc{};
     GetClientRect(&rc);
-    m_browser.SetWindowPos(nullptr, rc.left + kPageLeft, rc.top + kPageTop, kPageWidth, kPageHeight,
-                           SWP_NOZORDER);
+    const RECT page = ScreenScale().ScaleRect(kPage);
+    m_browser.SetWindowPos(nullptr, rc.left + page.left, rc.top + page.top, page.right - page.left,
+                           page.bottom - page.top, SWP_NOZORDER);
     CreateButtons(rc);
 
     if (m_strLoginPage.empty())
@@ -153,8 +152,9 @@ void CDlgLayer::CreateButtons(const RECT& client)
         // Without its normal face a button keeps its empty size: unseen and
         // unclickable.
         SetButtonFaces(button, place.normal, place.hover, place.pressed);
-        button.SetWindowPos(nullptr, client.left + place.x, client.top + place.y, 0, 0,
-                            SWP_NOSIZE | SWP_NOZORDER);
+        const DpiScale& scale = ScreenScale();
+        button.SetWindowPos(nullptr, client.left + scale.Length(place.x),
+                            client.top + scale.Length(place.y), 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "framework/image.h"
 #include "skin/mask_bitmap.h"
 #include "skin/premultiply_image.h"
+#include "skin/screen_scale.h"
 
 #include <algorithm>
 #include <commctrl.h>
@@ -11,7 +12,7 @@
 
 namespace {
 
-// The caption sinks by this much while the button is held down.
+// The caption sinks by this much (at 96 DPI) while the button is held down.
 constexpr int kPressedCaptionDrop = 2;
 constexpr COLORREF kDefaultTextColour = 0xFFFFFFFF;
 
@@ -179,7 +180,7 @@ void GTButton::DrawItem(LPDRAWITEMSTRUCT drawItem)
 
     dc.SetBkMode(TRANSPARENT);
     if (pressed)
-        ::OffsetRect(&rect, 0, kPressedCaptionDrop);
+        ::OffsetRect(&rect, 0, ScreenScale().Length(kPressedCaptionDrop));
     const HGDIOBJ oldFont = dc.SelectStockObject(DEFAULT_GUI_FONT);
     const COLORREF oldColour =
         dc.SetTextColor(m_crText == kDefaultTextColour ? RGB(255, 255, 255) : m_crText);

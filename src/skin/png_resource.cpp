@@ -1,8 +1,9 @@
 #include "skin/png_resource.h"
 
 #include "framework/app.h"
+#include "skin/screen_scale.h"
 
-bool LoadPngResource(CImage* image, UINT id) noexcept
+bool LoadPngResource(CImage* image, UINT id, PictureAlpha alpha) noexcept
 {
     if (!image)
         return false;
@@ -31,5 +32,9 @@ bool LoadPngResource(CImage* image, UINT id) noexcept
         return false;
     LARGE_INTEGER origin{};
     stream->Seek(origin, STREAM_SEEK_SET, nullptr);
-    return SUCCEEDED(image->Load(stream.get()));
+    if (FAILED(image->Load(stream.get())))
+        return false;
+    // A picture that cannot be resampled is still shown, at its own size.
+    ScaleImage(image, ScreenScale(), alpha);
+    return !image->IsNull();
 }

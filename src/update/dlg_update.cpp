@@ -108,7 +108,7 @@ void CDlgUpdate::PreSubclassWindow()
 BOOL CDlgUpdate::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    LoadPngResource(&m_image, kPngSplash);
+    LoadPngResource(&m_image, kPngSplash, PictureAlpha::kPremultiplied);
     if (!m_image.IsNull())
         SetWindowPos(nullptr, 0, 0, m_image.GetWidth(), m_image.GetHeight(), SWP_NOMOVE);
     // The splash picture is shown with its colours as drawn, not premultiplied.

@@ -4,21 +4,29 @@
 #include "resource.h"
 #include "skin/pixel_blend.h"
 #include "skin/png_resource.h"
+#include "skin/screen_scale.h"
 #include "update/progress_text.h"
 
 #include <cmath>
 #include <cstring>
 
 namespace {
-// Where the download state's parts sit on the scroll; the bar's place is the
-// one the skin generator leaves free for it.
-constexpr int kBarX = 86;
-constexpr int kBarY = 103;
+// Where the download state's parts sit on the scroll at 96 DPI; the bar's
+// place is the one the skin generator leaves free for it.
+constexpr POINT kBar = {86, 103};
 constexpr RECT kCaptionBox = {46, 66, 365, 98};
 constexpr RECT kAmountBox = {86, 121, 326, 143};
+constexpr int kCaptionHeight = 24;
+constexpr int kAmountHeight = 16;
 constexpr COLORREF kInk = RGB(58, 40, 24); // the caption's ink in the pictures
 constexpr int kSmallestText = 10;
 constexpr int kTextMargin = 8;
+
+// The pictures are stored premultiplied, as the layered window shows them.
+bool LoadSplashPng(CImage* image, UINT id) noexcept
+{
+    return LoadPngResource(image, id, PictureAlpha::kPremultiplied);
+}
 
 PixelRows RowsOf(CImage& image, int x = 0, int y = 0) noexcept
 {
@@ -57,14 +65,17 @@ void InkText(CImage& picture, const std::wstring& text, const RECT& box, int hei
     if (!dc || !mask.Create(width, -rows, 32))
         return;
     UniqueGdiObject<HFONT> font;
-    for (; height >= kSmallestText; --height) {
+    const DpiScale& scale = ScreenScale();
+    const int smallest = scale.Length(kSmallestText);
+    const int margin = scale.Length(kTextMargin);
+    for (; height >= smallest; --height) {
         font = MakeFont(height, weight);
         if (!font)
             return;
         const SelectObjectScope selected(dc.get(), font.get());
         SIZE extent{};
         ::GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent);
-        if (extent.cx <= width - kTextMargin)
+        if (extent.cx <= width - margin)
             break;
     }
     {
@@ -84,16 +95,17 @@ void InkText(CImage& picture, const std::wstring& text, const RECT& box, int hei
 
 bool SplashPicture::LoadDownloadPictures()
 {
-    if (m_base.IsNull() && !LoadPngResource(&m_base, IDB_SPLASH_BASE))
+    if (m_base.IsNull() && !LoadSplashPng(&m_base, IDB_SPLASH_BASE))
         return false;
-    if (m_trough.IsNull() && !LoadPngResource(&m_trough, IDB_SPLASH_BAR))
+    if (m_trough.IsNull() && !LoadSplashPng(&m_trough, IDB_SPLASH_BAR))
         return false;
-    if (m_fill.IsNull() && !LoadPngResource(&m_fill, IDB_SPLASH_BAR_FILL))
+    if (m_fill.IsNull() && !LoadSplashPng(&m_fill, IDB_SPLASH_BAR_FILL))
         return false;
     // Pictures of another shape than the ones drawn for it are not used.
+    const POINT bar = ScreenScale().ScalePoint(kBar);
     return SameShape(m_trough, m_fill) && m_base.GetBPP() == 32 &&
-           kBarX + m_trough.GetWidth() <= m_base.GetWidth() &&
-           kBarY + m_trough.GetHeight() <= m_base.GetHeight();
+           bar.x + m_trough.GetWidth() <= m_base.GetWidth() &&
+           bar.y + m_trough.GetHeight() <= m_base.GetHeight();
 }
 
 const CImage* SplashPicture::Downloading(const std::string& version, std::int64_t received,
@@ -109,20 +121,24 @@ const CImage* SplashPicture::Downloading(const std::string& version, std::int64_
         std::memcpy(RowsOf(m_canvas, 0, y).top, RowsOf(m_base, 0, y).top,
                     static_cast<size_t>(m_base.GetWidth()) * 4);
 
-    CompositeOver(RowsOf(m_canvas, kBarX, kBarY), SourceRows(m_trough), m_trough.GetWidth(),
+    const DpiScale& scale = ScreenScale();
+    const POINT bar = scale.ScalePoint(kBar);
+    CompositeOver(RowsOf(m_canvas, bar.x, bar.y), SourceRows(m_trough), m_trough.GetWidth(),
                   m_trough.GetHeight());
     const int filled =
         static_cast<int>(std::floor(DownloadFraction(received, total) * m_fill.GetWidth() + 0.5));
-    CompositeOver(RowsOf(m_canvas, kBarX, kBarY), SourceRows(m_fill), filled, m_fill.GetHeight());
+    CompositeOver(RowsOf(m_canvas, bar.x, bar.y), SourceRows(m_fill), filled, m_fill.GetHeight());
 
-    InkText(m_canvas, DownloadingCaption(version), kCaptionBox, 24, FW_BOLD);
-    InkText(m_canvas, DownloadAmountText(received, total), kAmountBox, 16, FW_NORMAL);
+    InkText(m_canvas, DownloadingCaption(version), scale.ScaleRect(kCaptionBox),
+            scale.Length(kCaptionHeight), FW_BOLD);
+    InkText(m_canvas, DownloadAmountText(received, total), scale.ScaleRect(kAmountBox),
+            scale.Length(kAmountHeight), FW_NORMAL);
     return &m_canvas;
 }
 
 const CImage* SplashPicture::Starting()
 {
-    if (m_starting.IsNull() && !LoadPngResource(&m_starting, IDB_SPLASH_STARTING))
+    if (m_starting.IsNull() && !LoadSplashPng(&m_starting, IDB_SPLASH_STARTING))
         return nullptr;
     return &m_starting;
 }

@@ -28,8 +28,9 @@ HRESULT STDMETHODCALLTYPE CCustomControlSite::XDocHostUIHandler::GetHostInfo(DOC
 {
     if (!pInfo)
         return E_POINTER;
-    // Size, host CSS and namespace stay as the caller set them.
-    pInfo->dwFlags = DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_SCROLL_NO;
+    // Size, host CSS and namespace stay as the caller set them. The launcher
+    // is DPI-aware, so pages are laid out at the screen's scale like the skin.
+    pInfo->dwFlags = DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_SCROLL_NO | DOCHOSTUIFLAG_DPI_AWARE;
     pInfo->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
     return S_OK;
 }

@@ -38,6 +38,28 @@ TEST(PremultiplyAlpha, TransparentPixelsBecomeZero)
     EXPECT_EQ(Premultiplied({255, 255, 255, 0}), (Pixel{0, 0, 0, 0}));
 }
 
+TEST(PremultiplyAlpha, UnpremultiplyingIsExactlyUndoneByPremultiplying)
+{
+    // Every premultiplied value of every alpha, in one row.
+    std::vector<std::uint8_t> row;
+    for (unsigned alpha = 0; alpha < 256; ++alpha)
+        for (unsigned colour = 0; colour <= alpha; ++colour)
+            row.insert(row.end(),
+                       {static_cast<std::uint8_t>(colour), 0, static_cast<std::uint8_t>(alpha),
+                        static_cast<std::uint8_t>(alpha)});
+    const std::vector<std::uint8_t> premultiplied = row;
+    const int width = static_cast<int>(row.size() / 4);
+    UnpremultiplyRows(row.data(), width, 1, 0);
+    EXPECT_EQ(row[4 * 2 + 0], 255) << "colour 1 of alpha 1 is white";
+    EXPECT_EQ(row[4 * 2 + 2], 255) << "alpha 1 in the red byte: full red";
+    PremultiplyRows(row.data(), width, 1, 0);
+    EXPECT_EQ(row, premultiplied);
+    // Filters may leave a colour above its alpha: it is capped, not wrapped.
+    Pixel over{200, 9, 0, 100};
+    UnpremultiplyRows(over.data(), 1, 1, 0);
+    EXPECT_EQ(over, (Pixel{255, 23, 0, 100}));
+}
+
 TEST(PremultiplyAlpha, ColoursThatTruncateToZeroBecomeBlack)
 {
     EXPECT_EQ(Premultiplied({1, 1, 1, 200}), (Pixel{0, 0, 0, 200}));

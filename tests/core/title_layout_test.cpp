@@ -1,4 +1,5 @@
 #include "game/title_layout.h"
+#include "skin/dpi_scale.h"
 
 #include <gtest/gtest.h>
 
@@ -62,6 +63,61 @@ TEST(TitleLayout, BrowserFillsTheClientBelowTheStrip)
     EXPECT_EQ(with.bottom, 766);
     const BrowserRect without = GameBrowserRect(1253, 768, 0);
     EXPECT_EQ(without.top, 2) << "without the strip's picture the page starts under the border";
+    const BrowserRect scaled = GameBrowserRect(1880, 1152, 41, DpiScale(144));
+    EXPECT_EQ(scaled.left, 3);
+    EXPECT_EQ(scaled.top, 44) << "the border at 150 % is 3 pixels, the strip's height as loaded";
+    EXPECT_EQ(scaled.right, 1877);
+}
+
+struct Rounding {
+    int dpi;
+    int length;
+    int scaled;
+};
+
+TEST(DpiScale, LengthsRoundToNearestWithHalvesAwayFromZero)
+{
+    const Rounding table[] = {
+        {96, 1253, 1253}, {120, 1, 1},       {120, 2, 3},       {120, 6, 8},
+        {120, -2, -3},    {120, 1194, 1493}, {168, 2, 4},       {168, 3, 5},
+        {168, 5, 9},      {168, -5, -9},     {144, 1194, 1791}, {144, 685, 1028},
+        {192, 685, 1370}, {0, 7, 7},         {-5, 7, 7},        {192, 1 << 24, 1 << 25},
+    };
+    for (const Rounding& row : table)
+        EXPECT_EQ(DpiScale(row.dpi).Length(row.length), row.scaled)
+            << row.length << " at " << row.dpi << " DPI";
+}
+
+TEST(DpiScale, RectanglesThatTouchStillTouchAtEveryScale)
+{
+    struct Rect {
+        int left, top, right, bottom;
+    };
+    for (const int dpi : {96, 120, 144, 168, 192}) {
+        const DpiScale scale(dpi);
+        // The title strip's links, side by side, and the page under the links.
+        const Rect home = scale.ScaleRect(Rect{834, 3, 880, 26});
+        const Rect link = scale.ScaleRect(Rect{880, 3, 926, 26});
+        const Rect page = scale.ScaleRect(Rect{834, 26, 926, 400});
+        EXPECT_EQ(home.right, link.left) << dpi;
+        EXPECT_EQ(home.bottom, page.top) << dpi;
+        EXPECT_EQ(home.left, page.left) << dpi;
+        EXPECT_EQ(link.right, page.right) << dpi;
+        struct Point {
+            int x, y;
+        };
+        const Point corner = scale.ScalePoint(Point{834, 26});
+        EXPECT_EQ(corner.x, page.left) << dpi;
+        EXPECT_EQ(corner.y, page.top) << dpi;
+    }
+}
+
+TEST(TitleLayout, ButtonsKeepTheirDistanceFromTheRightEdgeAtScale)
+{
+    const DpiScale scale(144);
+    EXPECT_EQ(TitleButtonX(kBtnClose, 1880, scale), 1880 - 53);
+    EXPECT_EQ(TitleButtonX(kBtnHome, 1880, scale), 1880 - 629);
+    EXPECT_EQ(TitleButtonX(kBtnMaximize, 1880, scale), TitleButtonX(kBtnRestore, 1880, scale));
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "skin/mem_dc.h"
 #include "skin/png_resource.h"
 #include "skin/premultiply_image.h"
+#include "skin/scale_image.h"
 #include "skin/tile_image.h"
 #include "skin/top_level_icon.h"
 #include "support/test_support.h"
@@ -327,6 +328,73 @@ TEST(PremultiplyAlpha, NullGivesFalseEmptyAnd24BitImagesAreLeftAlone)
     std::memcpy(p, pattern, sizeof pattern);
     EXPECT_TRUE(PremultiplyAlpha(&rgb));
     EXPECT_EQ(std::memcmp(p, pattern, sizeof pattern), 0);
+}
+
+// ---------------------------------------------------------------- scaling --
+
+// Red of alpha 200 on the left half, transparent white on the right half.
+std::unique_ptr<CImage> RedBesideClearWhite(int width, int height)
+{
+    std::unique_ptr<CImage> image(NewFace(width, height, {255, 255, 255, 0}));
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width / 2; ++x)
+            SetPixel(*image, x, y, {0, 0, 255, 200});
+    return image;
+}
+
+TEST(ScaleImage, At96DpiThePictureIsUntouched)
+{
+    const std::unique_ptr<CImage> image = RedBesideClearWhite(4, 2);
+    const void* const bits = image->GetBits();
+    EXPECT_TRUE(ScaleImage(image.get(), DpiScale(96), PictureAlpha::kStraight));
+    EXPECT_EQ(image->GetBits(), bits) << "not even copied";
+    EXPECT_TRUE(PixelIs(*image, 3, 1, {255, 255, 255, 0}));
+    EXPECT_FALSE(ScaleImage(nullptr, DpiScale(144), PictureAlpha::kStraight));
+}
+
+TEST(ScaleImage, EdgesTakeNoColourFromTransparentPixels)
+{
+    for (const PictureAlpha alpha : {PictureAlpha::kStraight, PictureAlpha::kPremultiplied}) {
+        std::unique_ptr<CImage> image = RedBesideClearWhite(8, 4);
+        if (alpha == PictureAlpha::kPremultiplied)
+            PremultiplyAlpha(image.get());
+        ASSERT_TRUE(ScaleImage(image.get(), DpiScale(144), alpha));
+        ASSERT_EQ(image->GetWidth(), 12);
+        ASSERT_EQ(image->GetHeight(), 6);
+        EXPECT_EQ(image->GetBPP(), 32);
+        EXPECT_TRUE(image->HasAlphaChannel());
+        EXPECT_GT(image->GetPitch(), 0) << "top-down, like a decoded picture";
+        for (int x = 0; x < 12; ++x) {
+            const BYTE* p = PixelAt(*image, x, 3);
+            // However the filter weighs the edge, a pixel that shows at all
+            // is red, in the form the picture came in: the white of the
+            // clear half stays out.
+            const BYTE red = alpha == PictureAlpha::kStraight ? 255 : p[3];
+            if (p[3] != 0) {
+                EXPECT_TRUE(p[0] == 0 && p[1] == 0 && p[2] == red)
+                    << "column " << x << ": " << int(p[0]) << "," << int(p[1]) << "," << int(p[2])
+                    << "," << int(p[3]);
+            }
+        }
+        EXPECT_TRUE(PixelIs(*image, 0, 0,
+                            {0, 0, alpha == PictureAlpha::kStraight ? BYTE(255) : BYTE(200), 200}));
+        EXPECT_TRUE(PixelIs(*image, 11, 5, {0, 0, 0, 0}));
+    }
+}
+
+TEST(ScaleImage, PicturesWithoutAlphaStay24Bits)
+{
+    CImage rgb;
+    ASSERT_TRUE(rgb.Create(2, -2, 24));
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 2; ++x)
+            std::memcpy(PixelAt(rgb, x, y), "\x10\x20\x30", 3);
+    ASSERT_TRUE(ScaleImage(&rgb, DpiScale(192), PictureAlpha::kStraight));
+    EXPECT_EQ(rgb.GetWidth(), 4);
+    EXPECT_EQ(rgb.GetHeight(), 4);
+    EXPECT_EQ(rgb.GetBPP(), 24);
+    EXPECT_FALSE(rgb.HasAlphaChannel());
+    EXPECT_EQ(std::memcmp(PixelAt(rgb, 3, 3), "\x10\x20\x30", 3), 0);
 }
 
 // ----------------------------------------------------------------- tiling --
