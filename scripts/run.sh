@@ -67,6 +67,7 @@ fi
 portal_pid=""
 launcher_pid=""
 compositor_pid=""
+dpi_root=""
 cleanup() {
     [ -n "$launcher_pid" ] && kill "$launcher_pid" 2>/dev/null
     qm_wine_stop
@@ -74,6 +75,7 @@ cleanup() {
     [ -n "$compositor_pid" ] && kill "$compositor_pid" 2>/dev/null
     qm_stop_xvfb
     wait 2>/dev/null
+    [ -n "$dpi_root" ] && rm -rf "$dpi_root"
 }
 trap cleanup EXIT
 fail() {
@@ -154,7 +156,16 @@ if [ -n "${QM_XVFB_PID:-}" ]; then
     compositor_pid=$!
 fi
 qm_wine_prepare || exit 1
-qm_wine_set_dpi "$dpi" || exit 1
+if [ "$dpi" != 96 ]; then
+    # Another scale goes into a copy of the prefix: the one the tests share
+    # stays at 100 %.
+    dpi_root="$out/wine-$dpi"
+    rm -rf "$dpi_root"
+    mkdir -p "$dpi_root/home"
+    cp -a "$QM_WINE_ROOT/prefix" "$dpi_root/prefix" || fail "the Wine prefix could not be copied"
+    export QM_WINE_ROOT="$dpi_root" WINEPREFIX="$dpi_root/prefix"
+    qm_wine_set_dpi "$dpi" || fail "the prefix's DPI could not be set"
+fi
 qm_wine_stop # a fresh wineserver for this display
 
 # The demo servers; the update folder publishes nothing unless QM_RUN_UPDATE=1.

@@ -241,7 +241,10 @@ TEST_F(BrowserHost, RuntimeBrowserGetsTheCustomSiteAndItsHandler)
         info.dwFlags = 0xFFFF0000;
         info.dwDoubleClick = 7;
         EXPECT_EQ(handler->GetHostInfo(&info), S_OK);
-        EXPECT_EQ(info.dwFlags, 12u);
+        EXPECT_EQ(info.dwFlags,
+                  static_cast<DWORD>(DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_SCROLL_NO |
+                                     DOCHOSTUIFLAG_DPI_AWARE))
+            << "no border or scroll bars; pages scale with the screen's DPI";
         EXPECT_EQ(info.dwDoubleClick, 0u);
         EXPECT_EQ(info.cbSize, sizeof info);
         EXPECT_EQ(info.pchHostCss, reinterpret_cast<OLECHAR*>(0x1234));
@@ -629,7 +632,8 @@ TEST_F(BrowserHost, TemplateBrowserIsCreatedAtItsPlaceAndBoundByDataExchange)
     DOCHOSTUIINFO info{};
     info.cbSize = sizeof info;
     EXPECT_EQ(handler->GetHostInfo(&info), S_OK);
-    EXPECT_EQ(info.dwFlags, 12u);
+    EXPECT_EQ(info.dwFlags, static_cast<DWORD>(DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_SCROLL_NO |
+                                               DOCHOSTUIFLAG_DPI_AWARE));
     EXPECT_EQ(info.dwDoubleClick, 0u);
     EXPECT_EQ(handler->ShowContextMenu(0, nullptr, nullptr, nullptr), S_OK);
     EXPECT_EQ(handler->TranslateAccelerator(nullptr, nullptr, 0), S_FALSE);
