@@ -56,11 +56,9 @@ case "$RUNS$SETTLE_MS" in *[!0-9]*) die "--runs and --settle-ms take whole numbe
 
 # --- builds --------------------------------------------------------------
 configure() { # DIR PRESET
-    if [ -f "$1/CMakeCache.txt" ]; then
-        cmake -S "$ROOT" -B "$1" >/dev/null # picks up targets added since
-    else
-        (cd "$ROOT" && cmake --preset "$2" -B "$1" >/dev/null)
-    fi
+    # Always through the preset, so a folder configured before the preset
+    # changed (its build type, say) is measured as the preset builds today.
+    (cd "$ROOT" && cmake --preset "$2" -B "$1" >/dev/null)
 }
 W32=$ROOT/build/win32
 FLOOR32=$ROOT/build/bench-win32

@@ -51,6 +51,7 @@ LRESULT CWndGame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     }
     switch (message) {
     case WM_CREATE: return OnCreate(reinterpret_cast<CREATESTRUCTW*>(lParam));
+    case WM_SHOWWINDOW: OnShowWindow(wParam != FALSE); break; // the frame handles it too
     case WM_SIZE: OnSize(static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam)); return 0;
     case WM_CLOSE: OnClose(); return 0;
     case WM_PAINT: OnPaint(); return 0;
@@ -84,14 +85,30 @@ int CWndGame::OnCreate(CREATESTRUCTW* create)
         NotificationCenter::Instance().AddObserver(name, this);
     m_nBorderLeft = m_nBorderTop = m_nBorderRight = m_nBorderBottom =
         ScreenScale().Length(kGameBorder);
-
-    CreateBrowsers();
-    CreateTitleButtons();
-    LoadTitlePictures();
-
+    // The browsers, buttons and pictures wait for the window's first show:
+    // the splash and the login window come first and need none of them.
     m_tray.SetOwner(m_hWnd);
     m_tray.SetCallbackMessage(WM_TRAYNOTIFY);
     return 0;
+}
+
+void CWndGame::OnShowWindow(bool shown)
+{
+    if (shown)
+        BuildFace();
+}
+
+void CWndGame::BuildFace()
+{
+    if (m_bFaceBuilt)
+        return;
+    m_bFaceBuilt = true;
+    CreateBrowsers();
+    CreateTitleButtons();
+    LoadTitlePictures();
+    RECT client{};
+    GetClientRect(&client);
+    LayOut(client.right, client.bottom);
 }
 
 void CWndGame::CreateBrowsers()

@@ -68,10 +68,15 @@ public:
 
 private:
     int OnCreate(CREATESTRUCTW* create);
+    // The first show builds what only the game window shows: its browsers,
+    // title buttons and title pictures. Once; later calls do nothing.
+    void OnShowWindow(bool shown);
+    void BuildFace();
     void CreateBrowsers();
     void CreateTitleButtons();
     void LoadTitlePictures();
     void OnSize(UINT type, int cx, int cy);
+    void LayOut(int cx, int cy);
     void OnClose();
     void OnPaint();
     void OnGetMinMaxInfo(MINMAXINFO* info);
@@ -85,6 +90,8 @@ private:
     void ShowRestoreButton(bool maximised);
     void HideLoginWindows();
     GTButton* TitleButton(unsigned id) noexcept;
+
+    bool m_bFaceBuilt = false;
 
     // Event-sink members that name this window's popup browser.
     void OnGameNewWindow2(IDispatch** ppDisp, BOOL* Cancel);

@@ -86,6 +86,7 @@ void CWndGame::EnterGame(const wchar_t* url)
 {
     if (!url)
         return;
+    BuildFace();
     if (!m_browserGame.m_hWnd) {
         RECT r{};
         GetBrowserRect(&r);

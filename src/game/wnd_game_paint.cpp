@@ -28,6 +28,11 @@ void CWndGame::GetBrowserRect(RECT* out) const
 void CWndGame::OnSize(UINT, int cx, int cy)
 {
     Default();
+    LayOut(cx, cy);
+}
+
+void CWndGame::LayOut(int cx, int cy)
+{
     if (cx == 0 || cy == 0)
         return; // minimised: nothing to lay out
     if (m_browserGame.m_hWnd) {

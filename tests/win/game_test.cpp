@@ -114,7 +114,7 @@ protected:
     HWND hwnd = nullptr;
 };
 
-TEST_F(GameWindow, CreationBuildsItsHiddenContent)
+TEST_F(GameWindow, CreationLeavesTheFaceToTheFirstShow)
 {
     EXPECT_FALSE(::IsWindowVisible(hwnd));
     EXPECT_EQ(::GetClassLongPtrW(hwnd, GCL_STYLE),
@@ -124,7 +124,20 @@ TEST_F(GameWindow, CreationBuildsItsHiddenContent)
     EXPECT_EQ(game->m_nBorderLeft, 2);
     EXPECT_EQ(game->m_nBorderBottom, 2);
     EXPECT_EQ(game->GetStyle() & (WS_CAPTION | WS_THICKFRAME), 0u);
+    // Hidden behind the splash and the login window, it holds no browser,
+    // button or picture yet.
+    EXPECT_EQ(game->m_browserGame.m_hWnd, nullptr);
+    EXPECT_EQ(game->m_browserPopup.m_hWnd, nullptr);
+    EXPECT_EQ(game->m_btnClose.m_hWnd, nullptr);
+    EXPECT_TRUE(game->m_imgTitleLeft.IsNull());
 
+    PlaceNormal(1253, 768);
+    ::ShowWindow(hwnd, SW_HIDE);
+    PlaceNormal(1253, 768); // a second show builds nothing twice
+    int children = 0;
+    for (HWND c = ::GetWindow(hwnd, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+        ++children;
+    EXPECT_EQ(children, 11) << "two browsers and nine buttons";
     ASSERT_NE(game->m_browserGame.m_hWnd, nullptr);
     ASSERT_NE(game->m_browserPopup.m_hWnd, nullptr);
     EXPECT_EQ(::GetDlgCtrlID(game->m_browserGame.m_hWnd), 100);
@@ -357,6 +370,7 @@ TEST_F(GameWindow, PageNewWindowsEndInTheSystemBrowser)
 {
     qmtest::BrowserLog log;
     ASSERT_TRUE(log.Known());
+    PlaceNormal(1253, 768); // the browsers come with the first show
     // Wine fires no NewWindow2: it is delivered as the game browser (100) would.
     qmtest::NewWindow2Args event;
     ASSERT_EQ(AfxRouteControlEvent(game, 100, DISPID_NEWWINDOW2, &event.params), S_OK);
