@@ -3,7 +3,6 @@
 #include <wincodec.h>
 
 #include <cstdint>
-#include <cstring>
 
 namespace {
 
@@ -41,24 +40,6 @@ bool FormatHasAlpha(IWICImagingFactory* factory, const WICPixelFormatGUID& forma
         return false;
     BOOL transparency = FALSE;
     return SUCCEEDED(formatInfo->SupportsTransparency(&transparency)) && transparency;
-}
-
-// Whether the stream's next bytes are the PNG signature; the stream is left
-// where it was.
-bool IsPngStream(IStream* stream) noexcept
-{
-    static const BYTE signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    LARGE_INTEGER none{};
-    ULARGE_INTEGER start{};
-    if (FAILED(stream->Seek(none, STREAM_SEEK_CUR, &start)))
-        return false;
-    BYTE head[sizeof signature] = {};
-    ULONG read = 0;
-    const bool png = SUCCEEDED(stream->Read(head, sizeof head, &read)) && read == sizeof head &&
-                     std::memcmp(head, signature, sizeof head) == 0;
-    LARGE_INTEGER back{};
-    back.QuadPart = static_cast<LONGLONG>(start.QuadPart);
-    return SUCCEEDED(stream->Seek(back, STREAM_SEEK_SET, nullptr)) && png;
 }
 
 } // namespace
@@ -114,16 +95,8 @@ HRESULT CImage::Load(IStream* stream) noexcept
     if (FAILED(hr))
         return hr;
     ComPtr<IWICBitmapDecoder> decoder;
-    if (IsPngStream(stream)) {
-        // Straight to the PNG decoder: finding a decoder by asking each one
-        // that is installed costs more than decoding a small picture.
-        hr = factory->CreateDecoder(GUID_ContainerFormatPng, nullptr, decoder.put());
-        if (SUCCEEDED(hr))
-            hr = decoder->Initialize(stream, WICDecodeMetadataCacheOnDemand);
-    } else {
-        hr = factory->CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnDemand,
-                                              decoder.put());
-    }
+    hr = factory->CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnDemand,
+                                          decoder.put());
     if (FAILED(hr))
         return hr;
     ComPtr<IWICBitmapFrameDecode> frame;
