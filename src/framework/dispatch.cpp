@@ -2,7 +2,6 @@
 
 #include "framework/variant.h"
 
-#include <cwchar>
 #include <vector>
 
 namespace {
@@ -54,8 +53,8 @@ bool COleDispatchException::GetErrorMessage(std::wstring& text) const
         return true;
     }
     wchar_t buffer[64] = {};
-    std::swprintf(buffer, 64, L"Automation call failed (0x%08lX).",
-                  static_cast<unsigned long>(m_scError));
+    ::wsprintfW(buffer, L"Automation call failed (0x%08lX).",
+                static_cast<unsigned long>(m_scError));
     text = buffer;
     return true;
 }

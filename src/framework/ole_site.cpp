@@ -5,7 +5,6 @@
 #include "framework/ole_container.h"
 #include "framework/wnd.h"
 
-#include <cwchar>
 #include <utility>
 
 namespace {
@@ -16,8 +15,8 @@ void TraceMissingInterface(REFIID iid) noexcept
 {
     wchar_t text[64] = {};
     if (::StringFromGUID2(iid, text, 64) > 0) {
-        wchar_t line[96] = {};
-        std::swprintf(line, 96, L"COleControlSite: no interface %ls\n", text);
+        wchar_t line[96] = {}; // 31 characters of text, 38 of GUID and the newline
+        ::wsprintfW(line, L"COleControlSite: no interface %s\n", text);
         ::OutputDebugStringW(line);
     }
 }

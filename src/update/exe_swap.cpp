@@ -23,7 +23,7 @@ void ExecutableSwap::ChooseBackup()
     m_strBackup = BackupPathFor(m_strExe);
     if (FileExists(m_strBackup.c_str()) && !::DeleteFileW(m_strBackup.c_str())) {
         WriteLog(L"删除同名文件失败:%s，将使用随机名字。", m_strBackup.c_str());
-        m_strBackup = m_strExe + std::to_wstring(std::rand() % 10000);
+        m_strBackup = m_strExe + DecimalText(std::rand() % 10000);
     }
 }
 

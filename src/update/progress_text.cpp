@@ -1,5 +1,7 @@
 #include "update/progress_text.h"
 
+#include "update/version_text.h"
+
 namespace {
 constexpr std::int64_t kKB = 1024;
 constexpr std::int64_t kMB = 1024 * kKB;
@@ -9,9 +11,9 @@ std::wstring Amount(std::int64_t bytes)
     if (bytes < 0)
         bytes = 0;
     if (bytes < kMB)
-        return std::to_wstring(bytes / kKB) + L" KB";
+        return DecimalText(bytes / kKB) + L" KB";
     const std::int64_t tenths = bytes * 10 / kMB;
-    return std::to_wstring(tenths / 10) + L"." + std::to_wstring(tenths % 10) + L" MB";
+    return DecimalText(tenths / 10) + L"." + DecimalText(tenths % 10) + L" MB";
 }
 } // namespace
 

@@ -1,7 +1,6 @@
 #include "update/update_handover.h"
 
 #include <cstdint>
-#include <cwchar>
 
 namespace {
 constexpr wchar_t kStartedEvent[] = L"Started";
@@ -24,8 +23,12 @@ std::uint64_t HashFolded(std::wstring path) noexcept
 
 std::wstring InstallObjectName(const wchar_t* kind, const std::wstring& exePath)
 {
+    // The hash in 16 lower-case hex digits, most significant first.
+    constexpr wchar_t kHexDigits[] = L"0123456789abcdef";
+    std::uint64_t hash = HashFolded(exePath);
     wchar_t hex[17] = {};
-    std::swprintf(hex, 17, L"%016llx", static_cast<unsigned long long>(HashFolded(exePath)));
+    for (int i = 15; i >= 0; --i, hash >>= 4)
+        hex[i] = kHexDigits[hash & 0xF];
     return std::wstring(L"Local\\Quillmoor.") + kind + L"." + hex;
 }
 

@@ -53,6 +53,26 @@ std::wstring Widen(const char* ascii)
 }
 } // namespace
 
+std::wstring DecimalText(std::int64_t value)
+{
+    // The magnitude as unsigned, so the most negative value needs no special case.
+    std::uint64_t magnitude =
+        value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    wchar_t digits[20];
+    std::size_t count = 0;
+    do {
+        digits[count++] = static_cast<wchar_t>(L'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    std::wstring text;
+    text.reserve(count + 1);
+    if (value < 0)
+        text.push_back(L'-');
+    while (count > 0)
+        text.push_back(digits[--count]);
+    return text;
+}
+
 bool ParseVersion(const char* text, int parts[4]) noexcept
 {
     if (!text)
@@ -119,7 +139,7 @@ std::wstring VersionPageUrl(const std::wstring& host, std::int64_t secondsSinceE
 {
     // The minutes make every request unique, so no cache answers it.
     const auto minutes = static_cast<std::int32_t>(secondsSinceEpoch / 60);
-    return L"http://" + host + Widen(kVersionPagePath) + L"?" + std::to_wstring(minutes);
+    return L"http://" + host + Widen(kVersionPagePath) + L"?" + DecimalText(minutes);
 }
 
 namespace {

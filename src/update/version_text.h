@@ -28,6 +28,10 @@ std::string TrimVersionText(const std::string& text);
 // its first character; otherwise empty. Only '\' separates here.
 std::wstring PathFileName(const wchar_t* path);
 
+// A number in decimal, a minus sign ahead when negative: what std::to_wstring
+// writes, without the C runtime's printf that it calls.
+std::wstring DecimalText(std::int64_t value);
+
 // "http://<host>/clientkv3/portHatch/qlm_Orbo.html?<minutes since 1970>".
 std::wstring VersionPageUrl(const std::wstring& host, std::int64_t secondsSinceEpoch);
 

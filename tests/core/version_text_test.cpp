@@ -197,4 +197,12 @@ TEST(VersionText, MinutesQueryUsesTheLow32BitsSigned)
     EXPECT_EQ(url.substr(url.find(L'?') + 1), std::to_wstring(INT_MIN + 9));
 }
 
+TEST(VersionText, DecimalTextSpellsNumbersAsToWstringDoes)
+{
+    const long long values[] = {0,       7,       -7,        10,        -10,      9999,
+                                INT_MIN, INT_MAX, LLONG_MAX, LLONG_MIN, 1LL << 40};
+    for (const long long v : values)
+        EXPECT_EQ(DecimalText(v), std::to_wstring(v)) << v;
+}
+
 } // namespace

@@ -784,6 +784,16 @@ TEST_F(Swap, WhenTheNewExecutableCannotLeaveTheOldOneTakesItsPlace)
 
 // ---- launchers of one install ------------------------------------------------
 
+TEST(InstallCoordination, NamesEndInTheFoldedPathsHashAsSixteenLowerCaseHexDigits)
+{
+    // Launchers of other versions look for these names, so their spelling stays:
+    // FNV-1a 64 of the upper-cased path, zero-padded. The empty path hashes to
+    // the FNV offset basis; the other path's hash starts with two zero digits.
+    EXPECT_EQ(InstallObjectName(L"Started", L""), L"Local\\Quillmoor.Started.cbf29ce484222325");
+    EXPECT_EQ(InstallObjectName(L"Update", L"c:\\g65\\q.EXE"),
+              L"Local\\Quillmoor.Update.005c2701ae5007b1");
+}
+
 TEST(InstallCoordination, NamesFollowThePathWithoutCaseAndTheLockHasOneHolder)
 {
     EXPECT_EQ(InstallObjectName(L"Update", L"C:\\Games\\Quillmoor.exe"),
