@@ -42,6 +42,11 @@ TEST(TitleLayout, MaximiseAndRestoreShareOnePlaceAndNothingOverlaps)
     EXPECT_LE(TitleButtonX(kBtnRefresh, 1000) + 73, TitleButtonX(kBtnBossKey, 1000));
     EXPECT_LE(TitleButtonX(kBtnBossKey, 1000) + 80, TitleButtonX(kBtnToTray, 1000));
     EXPECT_EQ(TitleButtonX(100, 1000), -1);
+    // At 150 % the offsets from the right edge scale; the shared place stays shared.
+    EXPECT_EQ(TitleButtonX(kBtnClose, 1880, DpiScale(144)), 1880 - 53);
+    EXPECT_EQ(TitleButtonX(kBtnHome, 1880, DpiScale(144)), 1880 - 629);
+    EXPECT_EQ(TitleButtonX(kBtnMaximize, 1880, DpiScale(144)),
+              TitleButtonX(kBtnRestore, 1880, DpiScale(144)));
 }
 
 TEST(TitleLayout, EveryButtonHasItsFaces)
@@ -110,14 +115,6 @@ TEST(DpiScale, RectanglesThatTouchStillTouchAtEveryScale)
         EXPECT_EQ(corner.x, page.left) << dpi;
         EXPECT_EQ(corner.y, page.top) << dpi;
     }
-}
-
-TEST(TitleLayout, ButtonsKeepTheirDistanceFromTheRightEdgeAtScale)
-{
-    const DpiScale scale(144);
-    EXPECT_EQ(TitleButtonX(kBtnClose, 1880, scale), 1880 - 53);
-    EXPECT_EQ(TitleButtonX(kBtnHome, 1880, scale), 1880 - 629);
-    EXPECT_EQ(TitleButtonX(kBtnMaximize, 1880, scale), TitleButtonX(kBtnRestore, 1880, scale));
 }
 
 } // namespace
