@@ -1,6 +1,8 @@
-// Pixel arithmetic of the skin: premultiplied alpha and tile geometry.
+// Pixel arithmetic of the skin: premultiplied alpha, tile geometry, decoding
+// the shipped PNG pictures.
 #include "skin/black_mask.h"
 #include "skin/pixel_blend.h"
+#include "skin/png_decode.h"
 #include "skin/premultiply.h"
 #include "skin/tile_layout.h"
 
@@ -10,6 +12,10 @@
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <vector>
 
 namespace {
@@ -269,6 +275,196 @@ TEST(PixelBlend, CoverageBlendsTheColourAndKeepsAlphaPremultiplied)
     EXPECT_EQ(dest[3], (Pixel{45, 30, 15, 128}));
     for (const Pixel& p : dest)
         EXPECT_LE(std::max({p[0], p[1], p[2]}), p[3]) << "no colour above alpha";
+}
+
+// ------------------------------------------------------------- PNG decode --
+
+using Bytes = std::vector<std::uint8_t>;
+
+void AppendBigEndian32(Bytes& out, std::uint32_t value)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<std::uint8_t>(value >> shift));
+}
+
+// The decoder does not read chunk checksums, so these are left zero.
+Bytes Chunk(const char* type, const Bytes& body)
+{
+    Bytes out;
+    AppendBigEndian32(out, static_cast<std::uint32_t>(body.size()));
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), body.begin(), body.end());
+    AppendBigEndian32(out, 0);
+    return out;
+}
+
+Bytes Header(std::uint32_t width, std::uint32_t height, std::uint8_t colour = 6,
+             std::uint8_t depth = 8, std::uint8_t interlace = 0)
+{
+    Bytes body;
+    AppendBigEndian32(body, width);
+    AppendBigEndian32(body, height);
+    body.insert(body.end(), {depth, colour, 0, 0, interlace});
+    return Chunk("IHDR", body);
+}
+
+Bytes Png(const std::vector<Bytes>& chunks)
+{
+    Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    for (const Bytes& chunk : chunks)
+        out.insert(out.end(), chunk.begin(), chunk.end());
+    return out;
+}
+
+// `raw` as one stored (uncompressed) deflate block in a zlib stream.
+Bytes StoredZlib(const Bytes& raw)
+{
+    Bytes out = {0x78, 0x01, 0x01};
+    const auto size = static_cast<std::uint16_t>(raw.size());
+    out.insert(out.end(),
+               {static_cast<std::uint8_t>(size), static_cast<std::uint8_t>(size >> 8),
+                static_cast<std::uint8_t>(~size), static_cast<std::uint8_t>(~size >> 8)});
+    out.insert(out.end(), raw.begin(), raw.end());
+    std::uint32_t a = 1, b = 0;
+    for (std::uint8_t byte : raw) {
+        a = (a + byte) % 65521;
+        b = (b + a) % 65521;
+    }
+    AppendBigEndian32(out, b << 16 | a);
+    return out;
+}
+
+// Two RGB rows of two pixels: the first filtered by the average, the second
+// by Paeth's predictor (with a tie between above and above-left, which goes
+// to above), each undone by hand in the test below.
+const Bytes kAveragePaethRows = {3, 100, 50, 20, 10, 10, 10, 4, 20, 2, 3, 4, 5, 6};
+
+// zlib at level 9 of six RGBA rows of four pixels, alternately "sub" and "up"
+// filtered, so all rows are equal: fixed codes with back-references.
+const Bytes kFixedCodesRows = {0x78, 0xda, 0x63, 0xe4, 0x12, 0x91, 0xfb, 0xcf, 0xc8,
+                               0xc8, 0xc8, 0x00, 0xc3, 0x4c, 0x0c, 0x68, 0x80, 0x91,
+                               0x0a, 0x2a, 0x00, 0xf5, 0xee, 0x03, 0xd6};
+
+TEST(PngDecode, FiltersAndCodesGiveBlueGreenRedRowsAtThePitch)
+{
+    const Bytes stored = StoredZlib(kAveragePaethRows);
+    // The stream split over two data chunks, with a text chunk on the way.
+    const Bytes rgb =
+        Png({Header(2, 2, 2), Chunk("IDAT", Bytes(stored.begin(), stored.begin() + 5)),
+             Chunk("tEXt", {'a', 0, 'b'}), Chunk("IDAT", Bytes(stored.begin() + 5, stored.end())),
+             Chunk("IEND", {})});
+    PngInfo info;
+    ASSERT_EQ(ReadPngInfo(rgb.data(), rgb.size(), &info), PngStatus::kOk);
+    EXPECT_EQ(info.width, 2u);
+    EXPECT_EQ(info.height, 2u);
+    EXPECT_FALSE(info.alpha);
+    Bytes rows(16, 0xEE); // pitch 8: two bytes of padding a row stay untouched
+    ASSERT_EQ(DecodePng(rgb.data(), rgb.size(), rows.data(), 8), PngStatus::kOk);
+    EXPECT_EQ(rows,
+              (Bytes{20, 50, 100, 20, 35, 60, 0xEE, 0xEE, 23, 52, 120, 29, 40, 64, 0xEE, 0xEE}));
+
+    const Bytes rgba = Png({Header(4, 6), Chunk("IDAT", kFixedCodesRows), Chunk("IEND", {})});
+    ASSERT_EQ(ReadPngInfo(rgba.data(), rgba.size(), &info), PngStatus::kOk);
+    EXPECT_TRUE(info.alpha);
+    std::vector<Pixel> pixels(24);
+    // Bottom-up: the first row is written last in memory.
+    ASSERT_EQ(DecodePng(rgba.data(), rgba.size(), pixels[20].data(), -16), PngStatus::kOk);
+    for (std::size_t y = 0; y < 6; ++y)
+        for (std::size_t x = 0; x < 4; ++x) {
+            const auto step = static_cast<std::uint8_t>(x);
+            EXPECT_EQ(pixels[y * 4 + x], (Pixel{static_cast<std::uint8_t>(30 + step),
+                                                static_cast<std::uint8_t>(20 + step),
+                                                static_cast<std::uint8_t>(10 + step), 255}))
+                << x << "," << y;
+        }
+}
+
+TEST(PngDecode, OtherKindsAreLeftToWicAndDamageIsRefused)
+{
+    const Bytes rows = {0, 1, 2, 3, 4};
+    const Bytes idat = Chunk("IDAT", StoredZlib(rows));
+    const Bytes end = Chunk("IEND", {});
+    Bytes badCheck = StoredZlib(rows);
+    badCheck.back() ^= 1;
+    Bytes dictionary = StoredZlib(rows);
+    dictionary[1] = 0x20 | (31 - (0x7820 % 31)); // header check still right
+    // Fixed codes whose first symbol copies three bytes from one back.
+    const Bytes farBack = {0x78, 0x01, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
+    const struct {
+        const char* what;
+        Bytes png;
+        PngStatus status;
+    } cases[] = {
+        {"a valid picture", Png({Header(1, 1), idat, end}), PngStatus::kOk},
+        {"no signature", Bytes(20, 0), PngStatus::kCorrupt},
+        {"header not first", Png({idat, Header(1, 1), end}), PngStatus::kCorrupt},
+        {"a second header", Png({Header(1, 1), Header(1, 1), idat, end}), PngStatus::kCorrupt},
+        {"zero width", Png({Header(0, 1), idat, end}), PngStatus::kCorrupt},
+        {"no image data", Png({Header(1, 1), end}), PngStatus::kCorrupt},
+        {"no end", Png({Header(1, 1), idat}), PngStatus::kCorrupt},
+        {"a chunk past the end", Png({Header(1, 1), Bytes{0, 0, 1, 0, 'I', 'D', 'A', 'T'}}),
+         PngStatus::kCorrupt},
+        {"sixteen bits", Png({Header(1, 1, 6, 16), idat, end}), PngStatus::kUnsupported},
+        {"a palette", Png({Header(1, 1, 3), idat, end}), PngStatus::kUnsupported},
+        {"grey", Png({Header(1, 1, 0), idat, end}), PngStatus::kUnsupported},
+        {"interlaced", Png({Header(1, 1, 6, 8, 1), idat, end}), PngStatus::kUnsupported},
+        {"larger than any picture", Png({Header(0x4001, 1), idat, end}), PngStatus::kUnsupported},
+        {"a gamma", Png({Header(1, 1), Chunk("gAMA", {0, 0, 0xB1, 0x8F}), idat, end}),
+         PngStatus::kUnsupported},
+        {"a transparent colour", Png({Header(1, 1), Chunk("tRNS", {0, 0}), idat, end}),
+         PngStatus::kUnsupported},
+        {"a wrong checksum", Png({Header(1, 1), Chunk("IDAT", badCheck), end}),
+         PngStatus::kCorrupt},
+        {"a preset dictionary", Png({Header(1, 1), Chunk("IDAT", dictionary), end}),
+         PngStatus::kCorrupt},
+        {"too few rows", Png({Header(1, 2), idat, end}), PngStatus::kCorrupt},
+        {"too many bytes", Png({Header(1, 1), Chunk("IDAT", StoredZlib({0, 1, 2, 3, 4, 5})), end}),
+         PngStatus::kCorrupt},
+        {"an unknown filter", Png({Header(1, 1), Chunk("IDAT", StoredZlib({5, 1, 2, 3, 4})), end}),
+         PngStatus::kCorrupt},
+        {"a copy from before the start", Png({Header(1, 1), Chunk("IDAT", farBack), end}),
+         PngStatus::kCorrupt},
+    };
+    for (const auto& c : cases) {
+        Pixel pixel{};
+        EXPECT_EQ(DecodePng(c.png.data(), c.png.size(), pixel.data(), 4), c.status) << c.what;
+        // Damage inside the image data shows only when it is decoded.
+        if (c.status != PngStatus::kCorrupt) {
+            PngInfo info;
+            EXPECT_EQ(ReadPngInfo(c.png.data(), c.png.size(), &info), c.status) << c.what;
+        }
+    }
+}
+
+// The pictures the launcher ships, as the skin generator wrote them: all
+// decode here (the Windows tests compare their pixels with WIC's), and no cut
+// or damaged copy reads outside its bytes or passes as whole.
+TEST(PngDecode, ShippedPicturesDecodeAndTheirDamageIsCaught)
+{
+    const std::filesystem::path folder = std::filesystem::path(QM_SOURCE_DIR) / "res" / "png";
+    std::size_t count = 0;
+    for (const auto& file : std::filesystem::directory_iterator(folder)) {
+        std::ifstream in(file.path(), std::ios::binary);
+        const Bytes png((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        PngInfo info;
+        ASSERT_EQ(ReadPngInfo(png.data(), png.size(), &info), PngStatus::kOk) << file.path();
+        std::vector<Pixel> pixels(std::size_t{info.width} * info.height);
+        EXPECT_EQ(DecodePng(png.data(), png.size(), pixels[0].data(), info.width * 4),
+                  PngStatus::kOk)
+            << file.path();
+        ++count;
+        if (png.size() > 1000)
+            continue;
+        for (std::size_t cut = 0; cut < png.size() - 12; ++cut)
+            EXPECT_NE(DecodePng(png.data(), cut, pixels[0].data(), info.width * 4), PngStatus::kOk)
+                << file.path() << " cut at " << cut;
+        for (std::size_t at = 41; at < png.size() - 12; ++at) {
+            Bytes damaged = png;
+            damaged[at] ^= 0x5A;
+            DecodePng(damaged.data(), damaged.size(), pixels[0].data(), info.width * 4);
+        }
+    }
+    EXPECT_GE(count, 40u);
 }
 
 } // namespace

@@ -252,6 +252,41 @@ TEST(LoadPngResource, EverySkinPictureLoadsAt32BitsWithAlphaAndItsSize)
     }
 }
 
+// The launcher decodes its own pictures without WIC: each must come out
+// exactly as WIC decodes the same bytes.
+TEST(LoadPngResource, EveryPictureHasTheBytesWicDecodes)
+{
+    std::vector<UINT> ids;
+    ::EnumResourceNamesW(
+        nullptr, L"PNG",
+        [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR list) -> BOOL {
+            if (IS_INTRESOURCE(name))
+                reinterpret_cast<std::vector<UINT>*>(list)->push_back(
+                    static_cast<UINT>(reinterpret_cast<ULONG_PTR>(name)));
+            return TRUE;
+        },
+        reinterpret_cast<LONG_PTR>(&ids));
+    EXPECT_EQ(ids.size(), std::size(kSkinPictures) + 4) << "with the splash's four";
+    for (const UINT id : ids) {
+        const HRSRC resource = ::FindResourceW(nullptr, MAKEINTRESOURCEW(id), L"PNG");
+        const auto* data =
+            static_cast<const BYTE*>(::LockResource(::LoadResource(nullptr, resource)));
+        ComPtr<IStream> stream;
+        StreamOf(std::vector<BYTE>(data, data + ::SizeofResource(nullptr, resource)), stream);
+        CImage wic;
+        ASSERT_TRUE(SUCCEEDED(wic.Load(stream.get()))) << id;
+        CImage own;
+        ASSERT_TRUE(LoadPngResource(&own, id)) << id;
+        ASSERT_EQ(own.GetWidth(), wic.GetWidth()) << id;
+        ASSERT_EQ(own.GetHeight(), wic.GetHeight()) << id;
+        ASSERT_EQ(own.GetBPP(), wic.GetBPP()) << id;
+        ASSERT_EQ(own.GetPitch(), wic.GetPitch()) << id;
+        EXPECT_EQ(own.HasAlphaChannel(), wic.HasAlphaChannel()) << id;
+        const auto bytes = static_cast<std::size_t>(own.GetPitch()) * own.GetHeight();
+        EXPECT_EQ(std::memcmp(own.GetBits(), wic.GetBits(), bytes), 0) << id;
+    }
+}
+
 TEST(LoadPngResource, MissingIdGivesFalseAndAnEmptyImage)
 {
     CImage image;
