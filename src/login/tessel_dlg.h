@@ -24,7 +24,7 @@ public:
     BOOL PreTranslateMessage(MSG* msg) override;
 
     HICON m_hIcon = nullptr; // icon group 128, a shared resource icon
-    CImage m_image;          // the login picture, premultiplied
+    CImage m_image;          // the login picture, premultiplied, until it is shown
     CDlgLayer m_layer;
 
 private:
