@@ -109,11 +109,12 @@ BOOL CDlgUpdate::OnInitDialog()
 {
     CDialog::OnInitDialog();
     LoadPngResource(&m_image, kPngSplash, PictureAlpha::kPremultiplied);
-    // Only the size: the splash is raised when it is shown, and restacking a
-    // window not yet shown costs Wine a round trip to the X server.
+    // Not activated yet: showing the splash activates it, and activating it
+    // here too cost Wine an input-context set-up on the way to the splash.
+    // It is still raised here: without that, Wine showed the splash black.
     if (!m_image.IsNull())
         SetWindowPos(nullptr, 0, 0, m_image.GetWidth(), m_image.GetHeight(),
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+                     SWP_NOMOVE | SWP_NOACTIVATE);
     // The splash picture is shown with its colours as drawn, not premultiplied.
     UpdateLayeredBitmap(m_hWnd, m_image);
     // The check starts from the message loop, once the game window has
