@@ -14,6 +14,8 @@
 #include "support/test_support.h"
 
 #include <winsock2.h>
+// After winsock2.h, which must precede windows.h.
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -92,6 +94,21 @@ HWND FindWindowOfSize(DWORD processId, int width, int height, bool visibleOnly)
 HWND FindSplash(DWORD processId, bool visibleOnly = true)
 {
     return FindWindowOfSize(processId, kSplashWidth, kSplashHeight, visibleOnly);
+}
+
+// Whether a DLL of that file name is loaded in the process.
+bool HasModule(DWORD processId, const wchar_t* name)
+{
+    UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
+    if (!snapshot)
+        return false;
+    MODULEENTRY32W module{};
+    module.dwSize = sizeof module;
+    for (BOOL more = ::Module32FirstW(snapshot.get(), &module); more;
+         more = ::Module32NextW(snapshot.get(), &module))
+        if (_wcsicmp(module.szModule, name) == 0)
+            return true;
+    return false;
 }
 
 size_t CountOf(const std::string& text, const std::string& part)
@@ -456,6 +473,25 @@ TEST_F(UpdateE2E, ErrorPageStartingWithADigitStartsTheLogin)
 {
     ExpectPageStartsTheLoginWithoutUpdate(
         R"({"status": 503, "body": "503 Service Unavailable", "stall_before_headers": 2})");
+}
+
+// The launcher delay-loads what only later steps need, so these DLLs are not
+// loaded while the splash is up and the version page is still on its way.
+// Left out: ole32 (Wine's imm32 loads it when a window is activated) and
+// what Wine's wininet imports (shell32, shlwapi), as the check may already
+// be under way; version.dll, which Wine's user32 imports.
+TEST_F(UpdateE2E, TheSplashShowsBeforeTheDllsOnlyLaterStepsNeedLoad)
+{
+    LaunchWith(VersionAnswer("1.0.0.8"));
+    if (HasFatalFailure())
+        return;
+    ASSERT_NE(WaitForSplash(), nullptr) << "no splash appeared";
+    for (const wchar_t* later : {L"oleaut32.dll", L"msimg32.dll", L"windowscodecs.dll"})
+        EXPECT_FALSE(HasModule(m_launcher.Id(), later)) << Narrow(later);
+    // The version page was read through the delay-loaded wininet.
+    ASSERT_TRUE(WaitForTheLogin()) << "no login window appeared";
+    EXPECT_TRUE(HasModule(m_launcher.Id(), L"wininet.dll"));
+    ExpectNoUpdate();
 }
 
 TEST_F(UpdateE2E, UnreachableServerStartsTheLogin)
