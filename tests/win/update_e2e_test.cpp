@@ -518,7 +518,10 @@ TEST_F(UpdateE2E, StalledServerStartsTheLoginWithinThirtySeconds)
     const HWND splash = WaitForSplash();
     ASSERT_NE(splash, nullptr) << "no splash appeared";
     // While the launcher waits, its picture is on screen, not just its outline,
-    // and the splash answers: the page is read on another thread.
+    // and the splash answers: the page is read on another thread. Wine draws
+    // the picture once the launcher's message loop runs, a moment after the
+    // window appears.
+    qmtest::PumpUntil([&] { return static_cast<bool>(PictureIsOnScreen(splash)); }, 2000);
     EXPECT_TRUE(PictureIsOnScreen(splash));
     for (int i = 0; i < 5; ++i) {
         DWORD_PTR result = 0;
