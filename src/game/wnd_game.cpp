@@ -227,8 +227,11 @@ void CWndGame::ShowUpdateSplash()
 
 void CWndGame::HideUpdateSplash()
 {
-    if (m_dlgUpdate.m_hWnd)
-        m_dlgUpdate.ShowWindow(SW_HIDE);
+    if (!m_dlgUpdate.m_hWnd)
+        return;
+    m_dlgUpdate.ShowWindow(SW_HIDE);
+    // Its layered window keeps what it showed; nothing draws the picture again.
+    m_dlgUpdate.m_image.Destroy();
 }
 
 void CWndGame::ShowLogin()

@@ -709,6 +709,7 @@ TEST(UpdateSplashOfTheGameWindow, ShownCentredAtStartAndHiddenWhenTheLoginStarts
     EXPECT_EQ(manager.Calls(), "");
     EXPECT_TRUE(::IsWindow(splash.m_hWnd)) << "hidden, not destroyed";
     EXPECT_FALSE(splash.IsWindowVisible());
+    EXPECT_TRUE(splash.m_image.IsNull()) << "its picture is dropped with it";
 
     // Another NT_CHECK_UPDATE shows the same window again.
     const HWND first = splash.m_hWnd;
