@@ -252,20 +252,20 @@ TEST(LoadPngResource, EverySkinPictureLoadsAt32BitsWithAlphaAndItsSize)
     }
 }
 
+BOOL CALLBACK CollectNumericId(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR list)
+{
+    if (IS_INTRESOURCE(name))
+        reinterpret_cast<std::vector<UINT>*>(list)->push_back(
+            static_cast<UINT>(reinterpret_cast<ULONG_PTR>(name)));
+    return TRUE;
+}
+
 // The launcher decodes its own pictures without WIC: each must come out
 // exactly as WIC decodes the same bytes.
 TEST(LoadPngResource, EveryPictureHasTheBytesWicDecodes)
 {
     std::vector<UINT> ids;
-    ::EnumResourceNamesW(
-        nullptr, L"PNG",
-        [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR list) -> BOOL {
-            if (IS_INTRESOURCE(name))
-                reinterpret_cast<std::vector<UINT>*>(list)->push_back(
-                    static_cast<UINT>(reinterpret_cast<ULONG_PTR>(name)));
-            return TRUE;
-        },
-        reinterpret_cast<LONG_PTR>(&ids));
+    ::EnumResourceNamesW(nullptr, L"PNG", CollectNumericId, reinterpret_cast<LONG_PTR>(&ids));
     EXPECT_EQ(ids.size(), std::size(kSkinPictures) + 4) << "with the splash's four";
     for (const UINT id : ids) {
         const HRSRC resource = ::FindResourceW(nullptr, MAKEINTRESOURCEW(id), L"PNG");
