@@ -33,11 +33,10 @@ bool LeavesPixelsAlone(const std::uint8_t* type) noexcept
 }
 
 // One pass over the chunks: the header's facts and where the image data
-// lies (one span, or several to be joined).
+// lies (the first chunk's, to be joined with the others when there are more).
 struct PngLayout {
     PngInfo info;
     const std::uint8_t* firstData = nullptr;
-    std::size_t firstDataSize = 0;
     std::size_t dataChunks = 0;
     std::size_t dataSize = 0;
 };
@@ -76,10 +75,8 @@ PngStatus ReadLayout(const std::uint8_t* data, std::size_t size, PngLayout* layo
         if (IsType(type, "IEND"))
             break;
         if (IsType(type, "IDAT")) {
-            if (layout->dataChunks++ == 0) {
+            if (layout->dataChunks++ == 0)
                 layout->firstData = type + 4;
-                layout->firstDataSize = length;
-            }
             layout->dataSize += length;
         } else if (IsType(type, "IHDR")) {
             return PngStatus::kCorrupt;
@@ -190,20 +187,17 @@ PngStatus DecodePng(const std::uint8_t* data, std::size_t size, std::uint8_t* to
         JoinData(data, joined.get());
         stream = joined.get();
     }
-    const std::size_t streamSize = layout.dataChunks > 1 ? layout.dataSize : layout.firstDataSize;
-    if (!InflateZlib(stream, streamSize, raw.get(), rawSize))
+    if (!InflateZlib(stream, layout.dataSize, raw.get(), rawSize))
         return PngStatus::kCorrupt;
 
     const std::uint8_t* prior = zeros.get();
     for (std::size_t y = 0; y < height; ++y) {
-        std::uint8_t* row = raw.get() + y * (rowBytes + 1);
+        std::uint8_t* const row = raw.get() + y * (rowBytes + 1);
+        const std::uint8_t* const from = row + 1;
         if (!Unfilter(row[0], row + 1, prior, rowBytes, step))
             return PngStatus::kCorrupt;
-        prior = row + 1;
-    }
-    // Red and blue change places: the file holds R,G,B(,A), GDI takes B,G,R(,A).
-    for (std::size_t y = 0; y < height; ++y) {
-        const std::uint8_t* from = raw.get() + y * (rowBytes + 1) + 1;
+        prior = from;
+        // Red and blue change places: the file holds R,G,B(,A), GDI takes B,G,R(,A).
         std::uint8_t* to = top + static_cast<std::ptrdiff_t>(y) * pitch;
         for (std::size_t x = 0; x < rowBytes; x += step) {
             to[x] = from[x + 2];

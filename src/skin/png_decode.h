@@ -25,6 +25,7 @@ PngStatus ReadPngInfo(const std::uint8_t* data, std::size_t size, PngInfo* info)
 
 // Writes the picture's rows to `top`, row r at top + r * pitch, in the pixel
 // kind ReadPngInfo reports (3 or 4 bytes a pixel, no padding written). The
-// rows must have room for the whole picture.
+// rows must have room for the whole picture; after a failure they may hold
+// part of it.
 PngStatus DecodePng(const std::uint8_t* data, std::size_t size, std::uint8_t* top,
                     std::ptrdiff_t pitch) noexcept;
