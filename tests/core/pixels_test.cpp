@@ -455,13 +455,20 @@ TEST(PngDecode, ShippedPicturesDecodeAndTheirDamageIsCaught)
         ++count;
         if (png.size() > 1000)
             continue;
+        std::vector<Pixel> again(pixels.size());
         for (std::size_t cut = 0; cut < png.size() - 12; ++cut)
-            EXPECT_NE(DecodePng(png.data(), cut, pixels[0].data(), info.width * 4), PngStatus::kOk)
+            EXPECT_NE(DecodePng(png.data(), cut, again[0].data(), info.width * 4), PngStatus::kOk)
                 << file.path() << " cut at " << cut;
-        for (std::size_t at = 41; at < png.size() - 12; ++at) {
+        // From the image data's first byte to its checksum's last: a copy
+        // is refused or, where deflate's slack hides the change, gives the
+        // very same picture (the checksum covers the inflated bytes).
+        for (std::size_t at = 41; at < png.size() - 16; ++at) {
             Bytes damaged = png;
             damaged[at] ^= 0x5A;
-            DecodePng(damaged.data(), damaged.size(), pixels[0].data(), info.width * 4);
+            if (DecodePng(damaged.data(), damaged.size(), again[0].data(), info.width * 4) ==
+                PngStatus::kOk) {
+                EXPECT_EQ(again, pixels) << file.path() << " damaged at " << at;
+            }
         }
     }
     EXPECT_GE(count, 40u);
