@@ -180,8 +180,8 @@ for _ in $(seq 1 100); do [ -f "$out/ready" ] && break; sleep 0.1; done
 [ -f "$out/ready" ] || fail "the demo servers did not start (ports 18701-18704 busy?)"
 
 echo "Starting the launcher on $DISPLAY; screenshots go to $out"
-QM_TOUR_ENTER_FILE="$(winepath -w "$out/enter" 2>/dev/null)" \
-    QM_TOUR_EXIT_FILE="$(winepath -w "$out/exit-code" 2>/dev/null)" \
+QM_TOUR_ENTER_FILE="$(qm_winepath "$out/enter")" \
+    QM_TOUR_EXIT_FILE="$(qm_winepath "$out/exit-code")" \
     qm_wine 600 "$tour" >"$out/launcher.log" 2>&1 &
 launcher_pid=$!
 

@@ -14,11 +14,26 @@ export QM_BROWSER_LOG="${QM_BROWSER_LOG:-$QM_WINE_ROOT/browser.log}"
 
 qm_log() { printf '[wine-harness] %s\n' "$*" >&2; }
 
+# The 64-bit loader starts 64-bit programs itself and hands 32-bit ones to
+# the 32-bit loader. Debian's `wine` script always starts the 32-bit loader
+# first, which costs half a second a program where it runs under an emulator
+# (scripts/install-deps.sh).
+if [ -x /usr/lib/wine/wine64 ]; then
+    QM_WINE_LOADER=/usr/lib/wine/wine64
+else
+    QM_WINE_LOADER=wine
+fi
+
 # Runs a Wine tool with the private HOME, bounded in time.
 qm_wine() {
     local limit=$1
     shift
-    HOME="$QM_WINE_ROOT/home" timeout -k 5 "$limit" wine "$@"
+    HOME="$QM_WINE_ROOT/home" timeout -k 5 "$limit" "$QM_WINE_LOADER" "$@"
+}
+
+# The Windows form of a Unix path.
+qm_winepath() {
+    qm_wine 30 winepath.exe -w "$1" 2>/dev/null
 }
 
 qm_wineserver() {
@@ -94,7 +109,7 @@ REGEDIT4
 [HKEY_CURRENT_USER\\Software\\Wine\\WineBrowser]
 "Browsers"="$QM_WINE_ROOT/browser-stub.sh"
 REG
-        qm_wine 60 regedit /S "$(winepath -w "$regfile" 2>/dev/null || echo "$regfile")" \
+        qm_wine 60 regedit /S "$(qm_winepath "$regfile" || echo "$regfile")" \
             >/dev/null 2>&1 || { qm_log "registry settings failed"; exit 1; }
         HOME="$QM_WINE_ROOT/home" timeout 60 wineserver -w
         touch "$WINEPREFIX/.qm-ready"
