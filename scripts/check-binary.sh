@@ -1,6 +1,11 @@
 #!/usr/bin/env bash
 # Checks that a launcher exe is a Windows GUI program of the given machine
-# (i386 or x86-64) that needs no DLL beside it: every import is a system DLL.
+# (i386 or x86-64) that needs no DLL beside it and that nothing dropped beside
+# it can replace a DLL it imports: its static imports are KnownDLLs, which
+# Windows maps from the system folder whatever lies beside the program, or
+# comctl32, which the manifest binds side by side. Any other DLL is loaded
+# before the program's entry code restricts the DLL search, so it must be
+# delay-loaded instead (cmake/delay_load.cmake).
 # With --release it also refuses an exe that trusts an update key of the
 # tests (tests/keys/*.pub.pem), whose private halves are public.
 #   check-binary.sh EXE i386|x86-64 [--release]
@@ -20,11 +25,14 @@ if [[ "$info" != "$want"* ]]; then
     echo "$exe: expected '$want', got '$info'" >&2
     exit 1
 fi
-system_dlls='^(kernel32|user32|gdi32|advapi32|bcrypt|shell32|ole32|oleaut32|comctl32|comdlg32|msvcrt|msimg32|wininet|shlwapi|uuid|version|windowscodecs|gdiplus|urlmon|api-ms-win-.*)\.dll$'
+# The KnownDLLs of Windows 7 to 11 alike (HKLM\SYSTEM\CurrentControlSet\
+# Control\Session Manager\KnownDLLs), and comctl32.
+allowed='^(advapi32|clbcatq|comdlg32|gdi32|imagehlp|imm32|kernel32|msctf|msvcrt|normaliz|nsi|ole32|oleaut32|psapi|rpcrt4|sechost|setupapi|shell32|shlwapi|user32|wldap32|ws2_32|comctl32)\.dll$'
 status=0
 while read -r dll; do
-    if ! grep -qiE "$system_dlls" <<<"$dll"; then
-        echo "$exe imports a non-system DLL: $dll" >&2
+    if ! grep -qiE "$allowed" <<<"$dll"; then
+        echo "$exe imports $dll at start, which is no KnownDLL: a $dll beside it would be" \
+            "loaded instead; delay-load it (cmake/delay_load.cmake)" >&2
         status=1
     fi
 done < <(objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p')
@@ -46,5 +54,5 @@ PY
         status=1
     fi
 fi
-[ $status -eq 0 ] && echo "$exe: $info; imports only system DLLs$([ $release -eq 1 ] && echo "; no test update key")"
+[ $status -eq 0 ] && echo "$exe: $info; imports only KnownDLLs at start$([ $release -eq 1 ] && echo "; no test update key")"
 exit $status

@@ -8,7 +8,10 @@ export QM_WINE_ROOT
 export WINEPREFIX="$QM_WINE_ROOT/prefix"
 export WINEARCH=win64
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree=;winemenubuilder.exe=d;winedbg.exe=d"
+# QM_WINE_EXTRA_OVERRIDES adds a test's own (Wine reads them from the
+# environment its first process started with, not from a parent's
+# SetEnvironmentVariable).
+export WINEDLLOVERRIDES="mscoree=;winemenubuilder.exe=d;winedbg.exe=d${QM_WINE_EXTRA_OVERRIDES:+;$QM_WINE_EXTRA_OVERRIDES}"
 # Links opened with "open" land here instead of in a real browser.
 export QM_BROWSER_LOG="${QM_BROWSER_LOG:-$QM_WINE_ROOT/browser.log}"
 

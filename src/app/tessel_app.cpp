@@ -2,6 +2,8 @@
 
 #include "app/desktop_shortcut.h"
 #include "app/notification.h"
+#include "common/log.h"
+#include "framework/dll_search.h"
 #include "framework/occ.h"
 #include "framework/wnd.h"
 #include "game/wnd_game.h"
@@ -52,6 +54,9 @@ CWndGame* CreateGameWindow(CWinApp* app)
 
 BOOL CTesselApp::InitInstance()
 {
+    if (ProcessDllSearch() != DllSearch::SystemFolderOnly)
+        WriteLog(L"No SetDefaultDllDirectories (Windows 7 without KB2533623): DLLs are still "
+                 L"looked for in the program's folder");
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof controls;
     controls.dwICC = ICC_WIN95_CLASSES;

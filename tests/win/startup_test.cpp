@@ -3,9 +3,13 @@
 #include "app/desktop_shortcut.h"
 #include "app/notification.h"
 #include "app/tessel_app.h"
+#include "common/deploy_config.h"
+#include "framework/dll_search.h"
 #include "framework/occ.h"
 #include "framework/wnd.h"
 #include "resource.h"
+#include "support/recording_http_server.h"
+#include "support/test_files.h"
 #include "support/test_support.h"
 #include "web/custom_occ_manager.h"
 #include "web/imp_idispatch.h"
@@ -17,6 +21,10 @@
 #include <vector>
 
 namespace {
+
+using qmtest::Narrow;
+
+constexpr DWORD kWaitMs = 20000;
 
 const char* const kGameNames[] = {NT_CHECK_UPDATE, NT_START_UP,   NT_ENTER_GAME,
                                   NT_GET_GSNAME,   NT_GET_NEWMSG, NT_GAME_QUIT};
@@ -140,6 +148,60 @@ TEST(StartUp, LauncherExeEndsWithCodeZeroWhenItsGameWindowCloses)
     DWORD code = 12345;
     ASSERT_TRUE(launcher.WaitExit(10000, &code));
     EXPECT_EQ(code, 0u);
+}
+
+TEST(StartUp, ProgramsThatLinkTheLauncherSearchOnlyTheSystemFolderForDlls)
+{
+    // This test program starts in the launcher's entry code too.
+    EXPECT_EQ(ProcessDllSearch(), DllSearch::SystemFolderOnly);
+    const HMODULE version = ::GetModuleHandleW(L"version.dll");
+    ASSERT_NE(version, nullptr) << "the tests import version.dll";
+    wchar_t loaded[MAX_PATH] = {}, system[MAX_PATH] = {};
+    ::GetModuleFileNameW(version, loaded, MAX_PATH);
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    EXPECT_EQ(_wcsnicmp(loaded, system, wcslen(system)), 0) << Narrow(loaded);
+}
+
+// DLLs named like system DLLs that the launcher loads late, beside a copy of
+// the launcher, with Wine told to prefer a DLL found on the search path over
+// its own, as Windows does for any DLL that is not a KnownDLL (the build runs
+// this program with WINEDLLOVERRIDES saying so): none of them is loaded, and
+// the launcher goes on to its login page.
+TEST(StartUp, DllsPlantedBesideTheExeAreNotLoaded)
+{
+    const std::wstring dir = qmtest::MakeTempFolder(L"qm-planted-");
+    ASSERT_FALSE(dir.empty());
+    const wchar_t* const planted[] = {L"version.dll", L"msimg32.dll", L"wininet.dll",
+                                      L"windowscodecs.dll"};
+    const std::wstring dll = qmtest::ExeDirectory() + L"planted_dll.dll";
+    for (const wchar_t* name : planted)
+        ASSERT_TRUE(::CopyFileW(dll.c_str(), (dir + name).c_str(), FALSE)) << Narrow(name);
+    const std::wstring exe = dir + L"Quillmoor.exe";
+    const std::wstring probe = dir + L"planted_dll_probe.exe";
+    ASSERT_TRUE(::CopyFileW(qmtest::LauncherPath().c_str(), exe.c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileW((qmtest::ExeDirectory() + L"planted_dll_probe.exe").c_str(),
+                            probe.c_str(), FALSE));
+    const auto marker = [&](const wchar_t* name) { return dir + name + L".loaded"; };
+
+    // A program that does not restrict the search loads the planted one.
+    qmtest::ChildProcess control;
+    ASSERT_TRUE(control.Start(probe, dir));
+    ASSERT_TRUE(control.WaitExit(kWaitMs));
+    ASSERT_TRUE(qmtest::Exists(marker(L"version.dll")))
+        << "the planted version.dll is not loaded even without the launcher's entry code: is "
+           "version=n,b in WINEDLLOVERRIDES?";
+    ::DeleteFileW(marker(L"version.dll").c_str());
+
+    qmtest::RecordingHttpServer gameSite(qmtest::LoopbackPort(QM_GAME_HOST));
+    ASSERT_TRUE(gameSite.Running()) << "the game site's port is busy: " << gameSite.Error();
+    qmtest::ChildProcess launcher;
+    ASSERT_TRUE(launcher.Start(exe, dir));
+    EXPECT_TRUE(qmtest::PumpUntil([&] { return gameSite.Saw("GET /client HTTP/1.1"); }, kWaitMs))
+        << "the launcher did not reach its login page";
+    launcher.Terminate();
+    for (const wchar_t* name : planted)
+        EXPECT_FALSE(qmtest::Exists(marker(name))) << Narrow(name) << " was loaded";
+    qmtest::RemoveTree(dir);
 }
 
 // Reads the fixed part of the version resource of a file.
