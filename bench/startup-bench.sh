@@ -1,14 +1,10 @@
 #!/usr/bin/env bash
-# Start-up time, memory and size of the launcher under Wine, each against a
-# floor: a Win32 program that only shows a window (bench/floor_window.cpp).
+# Start-up time, memory and size of the shipped 32-bit launcher under Wine
+# (WoW64), each against a floor: a Win32 program of the same build that only
+# shows a window (bench/floor_window.cpp).
 #
-#   bench/startup-bench.sh [--build DIR] [--runs N] [--version-delay S] [--settle-ms MS]
+#   bench/startup-bench.sh [--runs N] [--version-delay S] [--settle-ms MS] [--with-64]
 #
-#   --build DIR          the 64-bit build measured (default build/win64-release,
-#                        built as the shipped exe is: size-optimised, LTO, and
-#                        run stripped); the demo portal serves the hosts
-#                        compiled into it, read from its CMakeCache.txt (they
-#                        must be 127.0.0.1:port)
 #   --runs N             timed runs of each program (default 5), after one
 #                        warm-up run that is not counted
 #   --version-delay S    the demo portal holds the version page's answer this
@@ -16,33 +12,40 @@
 #                        figure 2 is timed from the answer and does not include it
 #   --settle-ms MS       pause between a window appearing and reading the
 #                        working set (default 1000)
+#   --with-64            also measure the 64-bit twin of the shipped build
+#                        (build/win64-release: size-optimised, LTO) against a
+#                        64-bit floor, in the same run, as a second table
+#
+# The 32-bit programs come from build/win32 (the win32 preset, as shipped:
+# size-optimised, LTO) and run stripped, as players run the exe. The demo
+# portal serves the hosts compiled into the builds, read from their
+# CMakeCache.txt (they must be loopback hosts with a port).
 #
 # Figures: 1. start -> update splash visible and 2. version page answered ->
 # login window visible, both with the real Quillmoor.exe; 3. the floor's start ->
 # window visible; 4. working sets (VmRSS of the Wine process) of the floor with
 # its window, the launcher at the login window, and in game (the tour driver,
 # tools/tour, which enters the game as no page can be clicked under Wine); 5.
-# stripped sizes of the 32-bit Quillmoor.exe (build/win32, brought up to date)
-# and the 32-bit floor (build/bench-win32).
+# stripped sizes of Quillmoor.exe and the floor.
 #
 # Runs on its own Xvfb display with its own Wine prefix (QM_WINE_ROOT, default
 # build/bench-wine) and one persistent wineserver for all runs; raw records
-# stay in DIR/startup-bench. Stops everything it started.
+# stay in <build>/startup-bench. Stops everything it started.
 set -u
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-BUILD=$ROOT/build/win64-release
 RUNS=5
 VERSION_DELAY=0.5
 SETTLE_MS=1000
+WITH64=0
 usage() { sed -n '2,/^set -u/p' "$0" | sed '$d' >&2; }
 while [ $# -gt 0 ]; do
     case "$1" in
-    --build | --runs | --version-delay | --settle-ms) ;;
+    --with-64) WITH64=1; shift; continue ;;
+    --runs | --version-delay | --settle-ms) ;;
     *) usage; exit 2 ;;
     esac
     [ $# -ge 2 ] || { echo "startup-bench: $1 needs a value" >&2; exit 2; }
     case "$1" in
-    --build) BUILD=$(realpath -m "$2") ;;
     --runs) RUNS=$2 ;;
     --version-delay) VERSION_DELAY=$2 ;;
     --settle-ms) SETTLE_MS=$2 ;;
@@ -57,54 +60,54 @@ case "$RUNS$SETTLE_MS" in *[!0-9]*) die "--runs and --settle-ms take whole numbe
 [ "$RUNS" -ge 1 ] || die "--runs must be at least 1"
 
 # --- builds --------------------------------------------------------------
-configure() { # DIR PRESET
+B32=$ROOT/build/win32
+B64=$ROOT/build/win64-release
+builds=("$B32")
+[ "$WITH64" = 1 ] && builds+=("$B64")
+log=$ROOT/build/startup-bench-build.log
+: >"$log"
+for build in "${builds[@]}"; do
+    preset=win32
+    [ "$build" = "$B64" ] && preset=win64-release
+    echo "building $preset in $build ..."
     # Always through the preset, so a folder configured before the preset
-    # changed (its build type, say) is measured as the preset builds today.
-    (cd "$ROOT" && cmake --preset "$2" -B "$1" >/dev/null)
-}
-W32=$ROOT/build/win32
-FLOOR32=$ROOT/build/bench-win32
-echo "building (64-bit in $BUILD, 32-bit in $W32 and $FLOOR32) ..."
-{ configure "$BUILD" win64-release &&
-    cmake --build "$BUILD" -j2 --target Quillmoor quillmoor_tour startup_probe floor_window; } \
-    >"$ROOT/build/startup-bench-build.log" 2>&1 || die "64-bit build failed (build/startup-bench-build.log)"
-# Built every time (it is quick when up to date), so the size is never a stale exe's.
-{ configure "$W32" win32 && cmake --build "$W32" -j2 --target Quillmoor; } \
-    >>"$ROOT/build/startup-bench-build.log" 2>&1 || die "32-bit build failed"
-{ configure "$FLOOR32" win32 && cmake --build "$FLOOR32" -j2 --target floor_window; } \
-    >>"$ROOT/build/startup-bench-build.log" 2>&1 || die "32-bit floor build failed"
-
-stripped_size() {
-    local copy code
-    copy=$(mktemp)
-    i686-w64-mingw32-strip -o "$copy" "$1" && stat -c %s "$copy"
-    code=$?
-    rm -f "$copy"
-    return $code
-}
-size32=$(stripped_size "$W32/bin/Quillmoor.exe") || die "cannot strip $W32/bin/Quillmoor.exe"
-floor32=$(stripped_size "$FLOOR32/bin/floor_window.exe") || die "cannot strip the 32-bit floor"
+    # changed (its build type, say) is measured as the preset builds today;
+    # built every time (quick when up to date), so no figure is a stale exe's.
+    { (cd "$ROOT" && cmake --preset "$preset" -B "$build") &&
+        cmake --build "$build" -j2 --target Quillmoor quillmoor_tour startup_probe floor_window; } \
+        >>"$log" 2>&1 || die "the $preset build failed ($log)"
+done
 
 # The programs run stripped, as the shipped exe is: under Wine an image's
 # debug sections are read into memory with the rest and would count in its
 # working set (7.7 MiB of the launcher's) and its start.
-work=$BUILD/startup-bench
-rm -rf "$work"
-mkdir -p "$work/bin" "$work/updates"
-for program in Quillmoor quillmoor_tour floor_window; do
-    x86_64-w64-mingw32-strip -o "$work/bin/$program.exe" "$BUILD/bin/$program.exe" ||
-        die "cannot strip $BUILD/bin/$program.exe"
-done
+strip_programs() { # BUILD STRIP
+    local work=$1/startup-bench program
+    rm -rf "$work"
+    mkdir -p "$work/bin" "$work/updates"
+    for program in Quillmoor quillmoor_tour floor_window; do
+        "$2" -o "$work/bin/$program.exe" "$1/bin/$program.exe" || die "cannot strip $1/bin/$program.exe"
+    done
+}
+strip_programs "$B32" i686-w64-mingw32-strip
+[ "$WITH64" = 1 ] && strip_programs "$B64" x86_64-w64-mingw32-strip
 
-# --- the hosts compiled into the measured build --------------------------
-ports=""
-for var in QM_UPDATE_HOST QM_GAME_HOST QM_PAY_HOST QM_PORTAL_HOST; do
-    host=$(sed -n "s/^$var:[A-Z]*=//p" "$BUILD/CMakeCache.txt")
-    case "$host" in
-    127.0.0.1:[0-9]*) ports=${ports:+$ports,}${host#127.0.0.1:} ;;
-    *) die "$var is '$host' in $BUILD; the bench serves 127.0.0.1:port hosts only" ;;
-    esac
-done
+# --- the hosts compiled into the measured builds -------------------------
+hosts_of() { # BUILD: the ports of its four hosts, comma-separated
+    local var host ports=""
+    for var in QM_UPDATE_HOST QM_GAME_HOST QM_PAY_HOST QM_PORTAL_HOST; do
+        host=$(sed -n "s/^$var:[A-Z]*=//p" "$1/CMakeCache.txt")
+        host=${host#*://}
+        case "$host" in
+        127.0.0.1:[0-9]* | localhost:[0-9]*) ports=${ports:+$ports,}${host##*:} ;;
+        *) die "$var is '$host' in $1; the bench serves loopback hosts with a port only" ;;
+        esac
+    done
+    echo "$ports"
+}
+ports=$(hosts_of "$B32")
+[ "$WITH64" = 1 ] && [ "$(hosts_of "$B64")" != "$ports" ] &&
+    die "the 32-bit and 64-bit builds name other hosts"
 
 # --- display, Wine, demo portal ------------------------------------------
 : "${QM_WINE_ROOT:=$ROOT/build/bench-wine}"
@@ -129,22 +132,25 @@ qm_wine_stop
 qm_wineserver -p || die "no wineserver"
 
 # Nothing is published in the update folder, so no update runs.
-python3 "$ROOT/tools/demo-portal/demo_portal.py" --ports "$ports" --update-root "$work/updates" \
-    --log "$work/portal.jsonl" --ready-file "$work/ready" --version-delay "$VERSION_DELAY" \
-    --max-seconds 1800 >/dev/null 2>&1 &
+portal_dir=$B32/startup-bench
+python3 "$ROOT/tools/demo-portal/demo_portal.py" --ports "$ports" --update-root "$portal_dir/updates" \
+    --log "$portal_dir/portal.jsonl" --ready-file "$portal_dir/ready" --version-delay "$VERSION_DELAY" \
+    --max-seconds 3600 >/dev/null 2>&1 &
 portal_pid=$!
 for _ in $(seq 1 100); do
-    [ -f "$work/ready" ] && break
+    [ -f "$portal_dir/ready" ] && break
     sleep 0.1
 done
-[ -f "$work/ready" ] || die "the demo portal did not start (ports $ports busy?)"
+[ -f "$portal_dir/ready" ] || die "the demo portal did not start (ports $ports busy?)"
 
 # --- runs ----------------------------------------------------------------
 winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
+BUILD=""
+work=""
 probe() { # RECORD PROGRAM STEP...
     local record=$work/$1.txt
     shift
-    qm_wine 120 "$BUILD/bin/startup_probe.exe" --timeout-ms 30000 "$(winpath "$work/bin/$1")" "${@:2}" \
+    qm_wine 120 "$BUILD/bin/startup_probe.exe" --timeout-ms 60000 "$(winpath "$work/bin/$1")" "${@:2}" \
         2>>"$work/wine.log" | tr -d '\r' >"$record"
     local code=${PIPESTATUS[0]}
     [ "$code" -eq 0 ] || die "$(basename "$record"): probe exit $code: $(grep -h '^error=' "$record")"
@@ -165,19 +171,29 @@ tour_run() {
         wait:login:1194x685 "sleep:$SETTLE_MS" memory:login "touch:$(winpath "$enter")" \
         wait:game:workarea "sleep:$SETTLE_MS" memory:game
 }
+stripped_size() { stat -c %s "$work/bin/$1.exe"; }
 
-echo "measuring on $DISPLAY: $RUNS runs of the floor, Quillmoor.exe and the tour ..."
-floor_run warmup-floor
-launcher_run warmup-launcher
-tour_run warmup-tour
-for i in $(seq 1 "$RUNS"); do
-    floor_run "floor-$i"
-    launcher_run "launcher-$i"
-    tour_run "tour-$i"
-done
-
-echo
-echo "Quillmoor start-up, $(date -u '+%Y-%m-%d %H:%M UTC'); $(wine --version 2>/dev/null)," \
-    "Xvfb 1600x900, no window manager, $(nproc) cores"
-python3 "$ROOT/bench/startup_figures.py" "$work" "$RUNS" "$floor32" "$size32" ||
-    die "no figures; raw records in $work"
+# measure BUILD FLAVOUR SIZE_TARGET: the runs of one build, and its table.
+measure() {
+    BUILD=$1
+    work=$1/startup-bench
+    echo "measuring the $2 build on $DISPLAY: $RUNS runs of the floor, Quillmoor.exe and the tour ..."
+    floor_run warmup-floor
+    launcher_run warmup-launcher
+    tour_run warmup-tour
+    for i in $(seq 1 "$RUNS"); do
+        floor_run "floor-$i"
+        launcher_run "launcher-$i"
+        tour_run "tour-$i"
+    done
+    cp "$portal_dir/portal.jsonl" "$work/portal.jsonl" 2>/dev/null || true
+    echo
+    echo "Quillmoor start-up, $2 build, $(date -u '+%Y-%m-%d %H:%M UTC'); $(qm_wine 30 --version 2>/dev/null)," \
+        "Xvfb 1600x900, no window manager, $(nproc) cores"
+    python3 "$ROOT/bench/startup_figures.py" "$work" "$RUNS" "$(stripped_size floor_window)" \
+        "$(stripped_size Quillmoor)" "$2" "$3" || die "no figures; raw records in $work"
+    echo
+}
+measure "$B32" 32-bit "<= 700 KiB"
+[ "$WITH64" = 1 ] && measure "$B64" 64-bit ""
+exit 0

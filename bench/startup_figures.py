@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
 """Turns the start-up bench's raw records into its table of figures.
 
-    startup_figures.py RUN_DIR RUNS FLOOR32_BYTES LAUNCHER32_BYTES
+    startup_figures.py RUN_DIR RUNS FLOOR_BYTES LAUNCHER_BYTES [FLAVOUR [SIZE_TARGET]]
 
 RUN_DIR holds, per run i, floor-i.txt, launcher-i.txt and tour-i.txt (the
 probe's key=value lines: wall-clock Unix seconds and working sets in bytes)
 and the demo portal's log portal.jsonl, whose "answered" times say when the
 version page's answer went out. Each figure is the median over the runs with
 its range, and its ratio to the floor program's figure of the same kind.
+FLAVOUR ("32-bit" by default) names the build in the size rows; SIZE_TARGET
+("<= 700 KiB" by default, empty for none) is the exe size's target.
 """
 import json
 import os
@@ -73,7 +75,7 @@ def kib(size):
     return f"{size / 2**10:.0f} KiB"
 
 
-def table(figures, runs, floor32, launcher32):
+def table(figures, runs, floor32, launcher32, flavour="32-bit", size_target="<= 700 KiB"):
     floor_time = statistics.median(figures["floor_visible"])
     floor_ws = statistics.median(figures["floor_ws"])
     rows = [("", "median", "min .. max", "x floor", "target")]
@@ -92,9 +94,9 @@ def table(figures, runs, floor32, launcher32):
     measured("   working set, launcher at the login window", "login_ws", mib, floor_ws,
              "<= 2.00 x")
     measured("   working set, launcher in game (tour driver)", "game_ws", mib, floor_ws)
-    rows.append(("5. stripped 32-bit exe, floor", kib(floor32), "", "1.00", ""))
-    rows.append(("   stripped 32-bit Quillmoor.exe", kib(launcher32), "",
-                 f"{launcher32 / floor32:.2f}", "<= 640 KiB"))
+    rows.append((f"5. stripped {flavour} exe, floor", kib(floor32), "", "1.00", ""))
+    rows.append((f"   stripped {flavour} Quillmoor.exe", kib(launcher32), "",
+                 f"{launcher32 / floor32:.2f}", size_target))
     widths = [max(len(row[c]) for row in rows) for c in range(5)]
     lines = [f"{runs} runs each after one warm-up run; times are wall clock, ratios are "
              "medians over the floor's"]
@@ -108,10 +110,11 @@ def table(figures, runs, floor32, launcher32):
 
 
 def main(argv):
-    if len(argv) != 4:
+    if not 4 <= len(argv) <= 6:
         print(__doc__.strip(), file=sys.stderr)
         return 2
     run_dir, runs, floor32, launcher32 = argv[0], int(argv[1]), int(argv[2]), int(argv[3])
+    labels = argv[4:]
     try:
         figures = collect(run_dir, runs)
     except KeyError as e:
@@ -120,7 +123,7 @@ def main(argv):
     except (BenchError, OSError, ValueError) as e:
         print(f"startup-bench: {e}", file=sys.stderr)
         return 1
-    print(table(figures, runs, floor32, launcher32))
+    print(table(figures, runs, floor32, launcher32, *labels))
     return 0
 
 

@@ -21,6 +21,7 @@
 # drags it by its title strip, and leaves through the close button and the
 # exit box; every click lands where the skin puts the button at the screen's
 # scale.
+#   QM_RUN_ARCH      32 (the default: the shipped 32-bit launcher) or 64
 #   QM_RUN_OUT       screenshot folder (build/run)
 #   QM_RUN_NO_BUILD  set to 1 to use the existing build
 #   QM_RUN_UPDATE    set to 1 to publish an update first
@@ -32,12 +33,12 @@ set -u
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$ROOT" || exit 1
 
+arch=${QM_RUN_ARCH:-32}
+case "$arch" in 32 | 64) ;; *) echo "run: QM_RUN_ARCH must be 32 or 64" >&2; exit 2 ;; esac
 if [ "${QM_RUN_NO_BUILD:-0}" != 1 ]; then
     "$ROOT/scripts/install-deps.sh" || exit 1
-    # 64-bit, because only 64-bit Wine can be installed here; the shipped
-    # 32-bit build is the same code.
-    { cmake --preset win64 && cmake --build --preset win64 -j2 --target Quillmoor quillmoor_tour \
-        quillmoor_tour_next; } \
+    { cmake --preset "win$arch" &&
+        cmake --build --preset "win$arch" -j2 --target Quillmoor quillmoor_tour quillmoor_tour_next; } \
         >/dev/null || { echo "build failed" >&2; exit 1; }
 fi
 
@@ -45,7 +46,7 @@ source "$ROOT/scripts/wine-env.sh"
 out="${QM_RUN_OUT:-$ROOT/build/run}"
 mkdir -p "$out"
 rm -f "$out"/*.png "$out"/*.window "$out/enter" "$out/exit-code" "$out/portal.log" "$out/ready"
-bin="$ROOT/build/win64/bin"
+bin="$ROOT/build/win$arch/bin"
 update=0
 [ "${QM_RUN_UPDATE:-0}" = 1 ] && update=1
 dpi=${QM_RUN_DPI:-96}

@@ -9,8 +9,8 @@
 # the game window. The screenshots are kept as screenshots/dpi<N>-*.png.
 set -u
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-SHOTS="$ROOT/build/win64/screenshots"
 source "$ROOT/tests/e2e/lib/tour_run.sh"
+SHOTS="$(dirname "$bin")/screenshots"
 mkdir -p "$SHOTS"
 
 # pixel FILE X Y: "r g b" of one pixel of a screenshot.

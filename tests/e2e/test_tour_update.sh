@@ -7,7 +7,6 @@
 # exit box to exit code 0. Nothing is left running.
 set -u
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-bin="$ROOT/build/win64/bin" # where the run command takes the tour's exes
 source "$ROOT/tests/e2e/lib/tour_run.sh"
 
 run_tour QM_RUN_UPDATE=1

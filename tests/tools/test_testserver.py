@@ -382,6 +382,17 @@ class ServerTest(unittest.TestCase):
         self.assertGreaterEqual(elapsed, 0.28)
         self.assertLess(elapsed, 3)
 
+    def test_rate_paces_the_body_from_its_start(self):
+        # 200 kB at 1 MB/s in 64 KiB writes: the last write waits until 0.13 s.
+        self.add_route("/paced", size=200000, rate=1000000)
+        start = time.monotonic()
+        r = self.request("/paced")
+        self.assertEqual(len(r.body), 200000)
+        self.assertGreaterEqual(time.monotonic() - start, 0.13)
+        r = self.request("/__route", "POST", {"Content-Type": "application/json"},
+                         json.dumps({"path": "/bad", "size": 1, "rate": 0}))
+        self.assertEqual(r.status, 400)
+
     def test_stall_before_headers_forever(self):
         s, _ = self.raw(timeout=STALL_PROBE)
         self.send(s, "/stall-head-forever")

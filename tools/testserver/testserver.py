@@ -17,6 +17,7 @@ import socket
 import socketserver
 import sys
 import threading
+import time
 import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
@@ -28,7 +29,7 @@ ROUTE_FIELDS = {
     "status": int, "body": str, "body_file": str, "size": int,
     "content_length": bool, "headers": dict, "chunk": int, "delay": NUMBER,
     "stall_before_headers": NUMBER, "stall_after": int, "stall_seconds": NUMBER,
-    "drop_after": int, "location": str,
+    "drop_after": int, "location": str, "rate": NUMBER,
 }
 
 # Built-in extension table only, so Content-Type does not depend on /etc/mime.types.
@@ -61,6 +62,8 @@ def check_route(fields, base_dir):
             raise ValueError(f"{key} must not be negative")
     if fields.get("delay", 0) < 0:
         raise ValueError("delay must not be negative")
+    if "rate" in fields and fields["rate"] <= 0:
+        raise ValueError("rate must be positive")
     if fields.get("chunk", 1) < 1:
         raise ValueError("chunk must be at least 1")
     route = dict(fields)
@@ -276,6 +279,8 @@ class Handler(BaseHTTPRequestHandler):
         delay = route.get("delay", 0)
         stall_at = route.get("stall_after")
         drop_at = route.get("drop_after")
+        rate = route.get("rate")
+        started = time.monotonic()
         sent = 0
         while True:
             # Stall/drop marks are checked before each write so they hit the exact byte.
@@ -302,6 +307,11 @@ class Handler(BaseHTTPRequestHandler):
                     return self.hang_up()
             if delay and sent and sent % chunk == 0 and not self.pause(delay):
                 return self.hang_up()
+            if rate:
+                # Paced against the start, so the rate holds however long each write took.
+                due = started + sent / rate - time.monotonic()
+                if due > 0 and not self.pause(due):
+                    return self.hang_up()
             self.wfile.write(data)
             sent += len(data)
 

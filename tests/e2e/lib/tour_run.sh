@@ -1,8 +1,19 @@
-# Sourced by the tour's tests (ROOT set): runs the README's run command on a
+# Sourced by the tour's tests (ROOT set, the launcher exe of the build under
+# test as $1): runs the README's run command for that build's flavour on a
 # private display with a private copy of the prepared Wine prefix (the run
 # command ends every Wine process of its prefix, and the other tests' shared
 # wineserver must live on), then offers checks over what it left: $out/run
-# holds the screenshots, portal.log, app/ and exit-code.
+# holds the screenshots, portal.log, app/ and exit-code; $bin is the build's
+# program folder.
+if [ -z "${1:-}" ] || [ ! -f "$1" ]; then
+    echo "usage: $0 path/to/Quillmoor.exe" >&2
+    exit 2
+fi
+bin="$(cd "$(dirname "$1")" && pwd)"
+case "$(file -b "$1")" in
+    PE32+*) export QM_RUN_ARCH=64 ;;
+    *) export QM_RUN_ARCH=32 ;;
+esac
 source "$ROOT/scripts/wine-env.sh"
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
