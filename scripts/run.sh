@@ -171,10 +171,12 @@ qm_wine_stop # a fresh wineserver for this display
 
 # The demo servers; the update folder publishes nothing unless QM_RUN_UPDATE=1.
 # The version page is answered after a pause so the splash can be seen, and
-# an update is sent at 3 MB/s so its download can be.
+# an update is sent over about four seconds, whatever its size, so its
+# download can be.
+update_rate=$(($(stat -c %s "$bin/quillmoor_tour_next.exe") / 4 + 1))
 python3 "$ROOT/tools/demo-portal/demo_portal.py" --update-root "$out/updates" \
     --log "$out/portal.log" --ready-file "$out/ready" --version-delay 3 --max-seconds 600 \
-    --update-rate 3000000 \
+    --update-rate "$update_rate" \
     >/dev/null 2>&1 &
 portal_pid=$!
 for _ in $(seq 1 100); do [ -f "$out/ready" ] && break; sleep 0.1; done

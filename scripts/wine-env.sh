@@ -87,7 +87,9 @@ qm_wine_prepare() {
     mkdir -p "$QM_WINE_ROOT/home"
     (
         flock -w 300 9 || { qm_log "prefix lock timed out"; exit 1; }
-        if [ -f "$WINEPREFIX/.qm-ready" ]; then
+        # A prefix made before 32-bit Wine was installed has no syswow64 and
+        # runs no 32-bit program: it is made again.
+        if [ -f "$WINEPREFIX/.qm-ready" ] && [ -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
             exit 0
         fi
         qm_log "preparing Wine prefix in $WINEPREFIX"
