@@ -9,6 +9,9 @@ export WINEPREFIX="$QM_WINE_ROOT/prefix"
 export WINEARCH=win64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree=;winemenubuilder.exe=d;winedbg.exe=d"
+# The demo CA and the local servers' certificates (tools/tls/demo-ca).
+: "${QM_TLS_DIR:=$QM_ROOT/build/tls}"
+export QM_TLS_DIR
 # Links opened with "open" land here instead of in a real browser.
 export QM_BROWSER_LOG="${QM_BROWSER_LOG:-$QM_WINE_ROOT/browser.log}"
 
@@ -78,26 +81,38 @@ qm_stop_xvfb() {
     fi
 }
 
-# Prepares the prefix once: boot, registry settings, browser stub. Safe to
-# call from parallel processes (the first one does the work).
+# Whether the prefix trusts the demo CA of $QM_TLS_DIR (a copy of the
+# certificate it was given sits in the prefix).
+qm_wine_trusts_demo_ca() {
+    [ -s "$QM_TLS_DIR/localhost.pem" ] && cmp -s "$QM_TLS_DIR/ca.pem" "$WINEPREFIX/.qm-trusted-ca.pem"
+}
+
+# Prepares the prefix once: boot, registry settings, browser stub, and the
+# demo CA (tools/tls/demo-ca, made once into $QM_TLS_DIR) in the machine's
+# root store, which is where WinINet looks. Safe to call from parallel
+# processes (the first one does the work); quick when it is done.
 qm_wine_prepare() {
     mkdir -p "$QM_WINE_ROOT/home"
+    [ -f "$WINEPREFIX/.qm-ready" ] && qm_wine_trusts_demo_ca && return 0
     (
         flock -w 300 9 || { qm_log "prefix lock timed out"; exit 1; }
-        if [ -f "$WINEPREFIX/.qm-ready" ]; then
+        "$QM_ROOT/tools/tls/demo-ca" "$QM_TLS_DIR" >/dev/null ||
+            { qm_log "the demo CA could not be made in $QM_TLS_DIR"; exit 1; }
+        if [ -f "$WINEPREFIX/.qm-ready" ] && qm_wine_trusts_demo_ca; then
             exit 0
         fi
-        qm_log "preparing Wine prefix in $WINEPREFIX"
-        rm -rf "$WINEPREFIX"
-        qm_wine 300 wineboot -i >/dev/null 2>&1 || { qm_log "wineboot failed"; exit 1; }
-        cat >"$QM_WINE_ROOT/browser-stub.sh" <<STUB
+        if [ ! -f "$WINEPREFIX/.qm-ready" ]; then
+            qm_log "preparing Wine prefix in $WINEPREFIX"
+            rm -rf "$WINEPREFIX"
+            qm_wine 300 wineboot -i >/dev/null 2>&1 || { qm_log "wineboot failed"; exit 1; }
+            cat >"$QM_WINE_ROOT/browser-stub.sh" <<STUB
 #!/bin/sh
 # Records the addresses the launcher opens in "the system's web browser".
 printf '%s\n' "\$1" >> "\${QM_BROWSER_LOG:-$QM_WINE_ROOT/browser.log}"
 STUB
-        chmod +x "$QM_WINE_ROOT/browser-stub.sh"
-        local regfile="$QM_WINE_ROOT/settings.reg"
-        cat >"$regfile" <<REG
+            chmod +x "$QM_WINE_ROOT/browser-stub.sh"
+            local regfile="$QM_WINE_ROOT/settings.reg"
+            cat >"$regfile" <<REG
 REGEDIT4
 
 [HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]
@@ -109,9 +124,15 @@ REGEDIT4
 [HKEY_CURRENT_USER\\Software\\Wine\\WineBrowser]
 "Browsers"="$QM_WINE_ROOT/browser-stub.sh"
 REG
-        qm_wine 60 regedit /S "$(qm_winepath "$regfile" || echo "$regfile")" \
-            >/dev/null 2>&1 || { qm_log "registry settings failed"; exit 1; }
+            qm_wine 60 regedit /S "$(qm_winepath "$regfile" || echo "$regfile")" \
+                >/dev/null 2>&1 || { qm_log "registry settings failed"; exit 1; }
+        fi
+        qm_wine 60 regedit /S "$(qm_winepath "$QM_TLS_DIR/ca-trust.reg")" >/dev/null 2>&1 ||
+            { qm_log "the prefix could not be made to trust the demo CA"; exit 1; }
+        # The registry reaches the disk, where copies of the prefix take it
+        # from, when the wineserver ends.
         HOME="$QM_WINE_ROOT/home" timeout 60 wineserver -w
+        cp "$QM_TLS_DIR/ca.pem" "$WINEPREFIX/.qm-trusted-ca.pem"
         touch "$WINEPREFIX/.qm-ready"
     ) 9>"$QM_WINE_ROOT/.prepare.lock"
 }
