@@ -8,7 +8,8 @@
 #                        built as the shipped exe is: size-optimised, LTO, and
 #                        run stripped); the demo portal serves the hosts
 #                        compiled into it, read from its CMakeCache.txt (they
-#                        must be 127.0.0.1:port)
+#                        must be https://localhost:port, over TLS, or
+#                        127.0.0.1:port)
 #   --runs N             timed runs of each program (default 5), after one
 #                        warm-up run that is not counted
 #   --version-delay S    the demo portal holds the version page's answer this
@@ -98,13 +99,17 @@ done
 
 # --- the hosts compiled into the measured build --------------------------
 ports=""
+secure=0 # how many of the four are https
 for var in QM_UPDATE_HOST QM_GAME_HOST QM_PAY_HOST QM_PORTAL_HOST; do
     host=$(sed -n "s/^$var:[A-Z]*=//p" "$BUILD/CMakeCache.txt")
     case "$host" in
-    127.0.0.1:[0-9]*) ports=${ports:+$ports,}${host#127.0.0.1:} ;;
-    *) die "$var is '$host' in $BUILD; the bench serves 127.0.0.1:port hosts only" ;;
+    https://localhost:[0-9]*) ports=${ports:+$ports,}${host#https://localhost:} secure=$((secure + 1)) ;;
+    127.0.0.1:[0-9]* | http://127.0.0.1:[0-9]*) ports=${ports:+$ports,}${host##*127.0.0.1:} ;;
+    *) die "$var is '$host' in $BUILD; the bench serves https://localhost:port or 127.0.0.1:port" ;;
     esac
 done
+[ "$secure" = 0 ] || [ "$secure" = 4 ] ||
+    die "the hosts of $BUILD mix https and http; the demo portal serves one of them"
 
 # --- display, Wine, demo portal ------------------------------------------
 : "${QM_WINE_ROOT:=$ROOT/build/bench-wine}"
@@ -129,9 +134,11 @@ qm_wine_stop
 qm_wineserver -p || die "no wineserver"
 
 # Nothing is published in the update folder, so no update runs.
+tls=()
+[ "$secure" = 4 ] && tls=(--tls-cert "$QM_TLS_DIR/localhost.pem")
 python3 "$ROOT/tools/demo-portal/demo_portal.py" --ports "$ports" --update-root "$work/updates" \
     --log "$work/portal.jsonl" --ready-file "$work/ready" --version-delay "$VERSION_DELAY" \
-    --max-seconds 1800 >/dev/null 2>&1 &
+    --max-seconds 1800 "${tls[@]}" >/dev/null 2>&1 &
 portal_pid=$!
 for _ in $(seq 1 100); do
     [ -f "$work/ready" ] && break

@@ -143,8 +143,9 @@ class TlsPortalTest(PortalFixture):
         with self.assertRaises((http.client.HTTPException, OSError)):
             plain.request("GET", "/?gameid=223")
             plain.getresponse()
-        self.assertEqual([e["path"] for e in self.entries()],
-                         ["/client", "/clientkv3/portHatch/qlm_Orbo.html?1", "/view-2.html"])
+        self.assertEqual([(e["path"], e["tls"]) for e in self.entries()],
+                         [("/client", True), ("/clientkv3/portHatch/qlm_Orbo.html?1", True),
+                          ("/view-2.html", True)])
 
 
 class DelayedVersionPageTest(PortalFixture):

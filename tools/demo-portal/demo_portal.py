@@ -16,8 +16,8 @@ With --tls-cert (a certificate for DNS:localhost and its private key, such as
 localhost.pem of tools/tls/demo-ca) every site speaks TLS only, as
 https://localhost:PORT; without it plain HTTP on 127.0.0.1:PORT.
 
-Every request is logged (site, method, path with query, headers) to the log
-file, one JSON object per line, so end-to-end tests can see what arrived.
+Every request is logged (site, method, path with query, headers, whether it
+came over TLS) to the log file, one JSON object per line, so end-to-end tests can see what arrived.
 Each line also carries wall-clock Unix times in seconds: "time", when the
 request arrived, and "answered", when its answer was handed to the
 connection; the line is written just before the answer goes out, so whoever
@@ -101,7 +101,8 @@ class SiteHandler(BaseHTTPRequestHandler):
             return
         self.recorded = True
         entry = {"site": self.server.site, "method": self.command, "path": self.path,
-                 "headers": {k: v for k, v in self.headers.items()}, "time": self.arrived}
+                 "headers": {k: v for k, v in self.headers.items()}, "time": self.arrived,
+                 "tls": isinstance(self.connection, ssl.SSLSocket)}
         if answered is not None:
             entry["answered"] = answered
         with self.server.log_lock:
