@@ -93,20 +93,25 @@ strip_programs "$B32" i686-w64-mingw32-strip
 [ "$WITH64" = 1 ] && strip_programs "$B64" x86_64-w64-mingw32-strip
 
 # --- the hosts compiled into the measured builds -------------------------
-hosts_of() { # BUILD: the ports of its four hosts, comma-separated
-    local var host ports=""
+# The ports of a build's four hosts, comma-separated, and whether they are
+# https (all four) or http (all four): the demo portal serves one of them.
+hosts_of() { # BUILD
+    local var host ports="" secure=0
     for var in QM_UPDATE_HOST QM_GAME_HOST QM_PAY_HOST QM_PORTAL_HOST; do
         host=$(sed -n "s/^$var:[A-Z]*=//p" "$1/CMakeCache.txt")
-        host=${host#*://}
         case "$host" in
-        127.0.0.1:[0-9]* | localhost:[0-9]*) ports=${ports:+$ports,}${host##*:} ;;
-        *) die "$var is '$host' in $1; the bench serves loopback hosts with a port only" ;;
+        https://localhost:[0-9]*) ports=${ports:+$ports,}${host#https://localhost:} secure=$((secure + 1)) ;;
+        127.0.0.1:[0-9]* | http://127.0.0.1:[0-9]*) ports=${ports:+$ports,}${host##*127.0.0.1:} ;;
+        *) die "$var is '$host' in $1; the bench serves https://localhost:port or 127.0.0.1:port" ;;
         esac
     done
-    echo "$ports"
+    [ "$secure" = 0 ] || [ "$secure" = 4 ] ||
+        die "the hosts of $1 mix https and http; the demo portal serves one of them"
+    echo "$ports $secure"
 }
-ports=$(hosts_of "$B32")
-[ "$WITH64" = 1 ] && [ "$(hosts_of "$B64")" != "$ports" ] &&
+read -r ports secure < <(hosts_of "$B32")
+[ -n "$ports" ] || exit 1 # hosts_of said why
+[ "$WITH64" = 1 ] && [ "$(hosts_of "$B64")" != "$ports $secure" ] &&
     die "the 32-bit and 64-bit builds name other hosts"
 
 # --- display, Wine, demo portal ------------------------------------------
@@ -133,9 +138,11 @@ qm_wineserver -p || die "no wineserver"
 
 # Nothing is published in the update folder, so no update runs.
 portal_dir=$B32/startup-bench
+tls=()
+[ "$secure" = 4 ] && tls=(--tls-cert "$QM_TLS_DIR/localhost.pem")
 python3 "$ROOT/tools/demo-portal/demo_portal.py" --ports "$ports" --update-root "$portal_dir/updates" \
     --log "$portal_dir/portal.jsonl" --ready-file "$portal_dir/ready" --version-delay "$VERSION_DELAY" \
-    --max-seconds 3600 >/dev/null 2>&1 &
+    --max-seconds 3600 "${tls[@]}" >/dev/null 2>&1 &
 portal_pid=$!
 for _ in $(seq 1 100); do
     [ -f "$portal_dir/ready" ] && break

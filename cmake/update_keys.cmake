@@ -47,13 +47,12 @@ if(qm_key_count LESS 1 OR qm_key_count GREATER 2)
                       "public keys in PEM")
 endif()
 
-set(QM_UPDATE_KEY_BYTES "")
-foreach(pem ${QM_UPDATE_KEYS})
-  get_filename_component(pem "${pem}" ABSOLUTE BASE_DIR "${PROJECT_SOURCE_DIR}")
+# The 64 bytes X||Y of the P-256 public key in a PEM file, as lowercase hex;
+# stops with the reason when the file is not one.
+function(qm_p256_public_key pem out)
   if(NOT EXISTS "${pem}")
     message(FATAL_ERROR "QM_UPDATE_KEYS: ${pem} does not exist")
   endif()
-  set_property(DIRECTORY "${PROJECT_SOURCE_DIR}" APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${pem}")
   file(READ "${pem}" text)
   if(NOT text MATCHES "-----BEGIN PUBLIC KEY-----(.*)-----END PUBLIC KEY-----")
     message(FATAL_ERROR "QM_UPDATE_KEYS: ${pem} is not a PEM public key (BEGIN PUBLIC KEY); "
@@ -66,6 +65,43 @@ foreach(pem ${QM_UPDATE_KEYS})
     message(FATAL_ERROR "QM_UPDATE_KEYS: ${pem} is not an uncompressed P-256 public key")
   endif()
   string(SUBSTRING "${der}" 54 128 xy)
+  set(${out} "${xy}" PARENT_SCOPE)
+endfunction()
+
+# The committed test keys, whose private halves are in this repository.
+file(GLOB qm_test_key_files "${PROJECT_SOURCE_DIR}/tests/keys/*.pub.pem")
+set(qm_test_keys "")
+foreach(pem ${qm_test_key_files})
+  qm_p256_public_key("${pem}" xy)
+  list(APPEND qm_test_keys "${xy}")
+endforeach()
+
+option(QM_ALLOW_TEST_KEYS
+       "Let a build whose hosts are not this machine trust a test key (staging only)" OFF)
+
+set(QM_UPDATE_KEY_BYTES "")
+foreach(pem ${QM_UPDATE_KEYS})
+  get_filename_component(pem "${pem}" ABSOLUTE BASE_DIR "${PROJECT_SOURCE_DIR}")
+  qm_p256_public_key("${pem}" xy)
+  set_property(DIRECTORY "${PROJECT_SOURCE_DIR}" APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${pem}")
+  # A test key is found by its bytes, wherever its file was copied to.
+  list(FIND qm_test_keys "${xy}" test_key_at)
+  if(NOT test_key_at EQUAL -1 AND QM_NON_LOOPBACK_HOSTS)
+    list(GET qm_test_key_files ${test_key_at} test_key)
+    file(RELATIVE_PATH test_key "${PROJECT_SOURCE_DIR}" "${test_key}")
+    list(GET QM_NON_LOOPBACK_HOSTS 0 remote)
+    string(CONCAT reason "QM_UPDATE_KEYS holds the test key ${test_key} (${pem}), whose private half is "
+               "in this repository, and ${remote} is not this machine: that launcher would run "
+               "an update anyone can sign.")
+    if(NOT QM_ALLOW_TEST_KEYS)
+      message(FATAL_ERROR "${reason} Make a release key on a machine that stays offline, "
+                          "tools/publish-update/publish-update keygen /secure/keys/current, and "
+                          "configure -DQM_UPDATE_KEYS=/secure/keys/current/update.pub.pem (see "
+                          "\"Update keys\" in the README). A staging build that may trust the "
+                          "test keys is configured with -DQM_ALLOW_TEST_KEYS=ON.")
+    endif()
+    message(WARNING "${reason} QM_ALLOW_TEST_KEYS is ON: a staging build, never a release.")
+  endif()
   string(REGEX REPLACE "(..)" "0x\\1," xy "${xy}")
   string(APPEND QM_UPDATE_KEY_BYTES "    {{${xy}}},\n")
 endforeach()

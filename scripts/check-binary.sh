@@ -7,7 +7,8 @@
 # before the program's entry code restricts the DLL search, so it must be
 # delay-loaded instead (cmake/delay_load.cmake).
 # With --release it also refuses an exe that trusts an update key of the
-# tests (tests/keys/*.pub.pem), whose private halves are public.
+# tests (tests/keys/*.pub.pem), whose private halves are public, and one
+# with an http:// host that is not this machine.
 #   check-binary.sh EXE i386|x86-64 [--release]
 set -u
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -54,5 +55,30 @@ PY
         status=1
     fi
 fi
-[ $status -eq 0 ] && echo "$exe: $info; imports only KnownDLLs at start$([ $release -eq 1 ] && echo "; no test update key")"
+if [ $release -eq 1 ]; then
+    # A compiled-in host is a UTF-16 address. Plain http to another machine
+    # would carry the player's password and pages unprotected.
+    if ! python3 - "$exe" <<'PY'
+import ipaddress, re, sys
+exe = open(sys.argv[1], "rb").read()
+wide = lambda text: b"".join(re.escape(c.encode()) + b"\x00" for c in text)
+found = False
+for match in re.finditer(wide("http://") + rb"((?:[^\x00/?#]\x00)+)", exe, re.IGNORECASE):
+    host = match.group(1).decode("utf-16-le")
+    name = host[:host.index("]") + 1] if host.startswith("[") else host.split(":")[0]
+    try:
+        loopback = ipaddress.ip_address(name.strip("[]")).is_loopback
+    except ValueError:
+        loopback = name.lower() == "localhost"
+    if not loopback:
+        print(f"{sys.argv[1]} talks plain http to {host}: configure that host as "
+              f"https://{host}", file=sys.stderr)
+        found = True
+sys.exit(1 if found else 0)
+PY
+    then
+        status=1
+    fi
+fi
+[ $status -eq 0 ] && echo "$exe: $info; imports only KnownDLLs at start$([ $release -eq 1 ] && echo "; no test update key, no plain http host")"
 exit $status

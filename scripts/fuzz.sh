@@ -15,6 +15,7 @@ fi
 
 clang++ -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
     -I"$ROOT/src" -I"$generated" "$ROOT/tests/fuzz/version_fuzz.cpp" "$ROOT/src/update/version_text.cpp" \
+    "$ROOT/src/common/site_address.cpp" \
     -o "$out/version_fuzz" || exit 1
 
 for seed in "1.0.0.8" "1.0.0.9" $'1.0.0.9\r\n' "1.0.1" "0.9.0.0" " 1.0.0.9" $'\xef\xbb\xbf1.0.0.9' "<html>"; do

@@ -172,11 +172,13 @@ qm_wine_stop # a fresh wineserver for this display
 # The demo servers; the update folder publishes nothing unless QM_RUN_UPDATE=1.
 # The version page is answered after a pause so the splash can be seen, and
 # an update is sent over about four seconds, whatever its size, so its
-# download can be.
+# download can be. They speak TLS with the demo CA's certificate for
+# localhost (build/tls), which the prepared Wine prefix trusts, as the
+# embedded default hosts ask.
 update_rate=$(($(stat -c %s "$bin/quillmoor_tour_next.exe") / 4 + 1))
 python3 "$ROOT/tools/demo-portal/demo_portal.py" --update-root "$out/updates" \
     --log "$out/portal.log" --ready-file "$out/ready" --version-delay 3 --max-seconds 600 \
-    --update-rate "$update_rate" \
+    --update-rate "$update_rate" --tls-cert "$QM_TLS_DIR/localhost.pem" \
     >/dev/null 2>&1 &
 portal_pid=$!
 for _ in $(seq 1 100); do [ -f "$out/ready" ] && break; sleep 0.1; done

@@ -12,6 +12,9 @@ export WINEDEBUG=-all
 # environment its first process started with, not from a parent's
 # SetEnvironmentVariable).
 export WINEDLLOVERRIDES="mscoree=;winemenubuilder.exe=d;winedbg.exe=d${QM_WINE_EXTRA_OVERRIDES:+;$QM_WINE_EXTRA_OVERRIDES}"
+# The demo CA and the local servers' certificates (tools/tls/demo-ca).
+: "${QM_TLS_DIR:=$QM_ROOT/build/tls}"
+export QM_TLS_DIR
 # Links opened with "open" land here instead of in a real browser.
 export QM_BROWSER_LOG="${QM_BROWSER_LOG:-$QM_WINE_ROOT/browser.log}"
 
@@ -81,28 +84,44 @@ qm_stop_xvfb() {
     fi
 }
 
-# Prepares the prefix once: boot, registry settings, browser stub. Safe to
-# call from parallel processes (the first one does the work).
+# Whether the prefix was booted and set up. A prefix made before 32-bit Wine
+# was installed has no syswow64 and runs no 32-bit program: it is made again.
+qm_wine_prefix_booted() {
+    [ -f "$WINEPREFIX/.qm-ready" ] && [ -d "$WINEPREFIX/drive_c/windows/syswow64" ]
+}
+
+# Whether the prefix trusts the demo CA of $QM_TLS_DIR (a copy of the
+# certificate it was given sits in the prefix).
+qm_wine_trusts_demo_ca() {
+    [ -s "$QM_TLS_DIR/localhost.pem" ] && cmp -s "$QM_TLS_DIR/ca.pem" "$WINEPREFIX/.qm-trusted-ca.pem"
+}
+
+# Prepares the prefix once: boot, registry settings, browser stub, and the
+# demo CA (tools/tls/demo-ca, made once into $QM_TLS_DIR) in the machine's
+# root store, which is where WinINet looks. Safe to call from parallel
+# processes (the first one does the work); quick when it is done.
 qm_wine_prepare() {
     mkdir -p "$QM_WINE_ROOT/home"
+    qm_wine_prefix_booted && qm_wine_trusts_demo_ca && return 0
     (
         flock -w 300 9 || { qm_log "prefix lock timed out"; exit 1; }
-        # A prefix made before 32-bit Wine was installed has no syswow64 and
-        # runs no 32-bit program: it is made again.
-        if [ -f "$WINEPREFIX/.qm-ready" ] && [ -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
+        "$QM_ROOT/tools/tls/demo-ca" "$QM_TLS_DIR" >/dev/null ||
+            { qm_log "the demo CA could not be made in $QM_TLS_DIR"; exit 1; }
+        if qm_wine_prefix_booted && qm_wine_trusts_demo_ca; then
             exit 0
         fi
-        qm_log "preparing Wine prefix in $WINEPREFIX"
-        rm -rf "$WINEPREFIX"
-        qm_wine 300 wineboot -i >/dev/null 2>&1 || { qm_log "wineboot failed"; exit 1; }
-        cat >"$QM_WINE_ROOT/browser-stub.sh" <<STUB
+        if ! qm_wine_prefix_booted; then
+            qm_log "preparing Wine prefix in $WINEPREFIX"
+            rm -rf "$WINEPREFIX"
+            qm_wine 300 wineboot -i >/dev/null 2>&1 || { qm_log "wineboot failed"; exit 1; }
+            cat >"$QM_WINE_ROOT/browser-stub.sh" <<STUB
 #!/bin/sh
 # Records the addresses the launcher opens in "the system's web browser".
 printf '%s\n' "\$1" >> "\${QM_BROWSER_LOG:-$QM_WINE_ROOT/browser.log}"
 STUB
-        chmod +x "$QM_WINE_ROOT/browser-stub.sh"
-        local regfile="$QM_WINE_ROOT/settings.reg"
-        cat >"$regfile" <<REG
+            chmod +x "$QM_WINE_ROOT/browser-stub.sh"
+            local regfile="$QM_WINE_ROOT/settings.reg"
+            cat >"$regfile" <<REG
 REGEDIT4
 
 [HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]
@@ -114,9 +133,15 @@ REGEDIT4
 [HKEY_CURRENT_USER\\Software\\Wine\\WineBrowser]
 "Browsers"="$QM_WINE_ROOT/browser-stub.sh"
 REG
-        qm_wine 60 regedit /S "$(qm_winepath "$regfile" || echo "$regfile")" \
-            >/dev/null 2>&1 || { qm_log "registry settings failed"; exit 1; }
+            qm_wine 60 regedit /S "$(qm_winepath "$regfile" || echo "$regfile")" \
+                >/dev/null 2>&1 || { qm_log "registry settings failed"; exit 1; }
+        fi
+        qm_wine 60 regedit /S "$(qm_winepath "$QM_TLS_DIR/ca-trust.reg")" >/dev/null 2>&1 ||
+            { qm_log "the prefix could not be made to trust the demo CA"; exit 1; }
+        # The registry reaches the disk, where copies of the prefix take it
+        # from, when the wineserver ends.
         HOME="$QM_WINE_ROOT/home" timeout 60 wineserver -w
+        cp "$QM_TLS_DIR/ca.pem" "$WINEPREFIX/.qm-trusted-ca.pem"
         touch "$WINEPREFIX/.qm-ready"
     ) 9>"$QM_WINE_ROOT/.prepare.lock"
 }

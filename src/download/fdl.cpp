@@ -1,6 +1,7 @@
 #include "download/fdl.h"
 
 #include "common/log.h"
+#include "common/site_address.h"
 #include "download/path_helpers.h"
 #include "framework/file.h"
 #include "framework/inet.h"
@@ -51,6 +52,51 @@ template <size_t N, size_t M>
 bool CopyField(wchar_t (&field)[N], const wchar_t (&source)[M]) noexcept
 {
     return CopyField(field, N, source, wcsnlen(source, M));
+}
+
+// A request that was sent, and the connection it went over.
+struct Exchange {
+    std::unique_ptr<CHttpConnection> connection;
+    std::unique_ptr<CHttpFile> request;
+};
+
+// How far SendGet came.
+enum class Sent { kAnswer, kBadAddress, kNoConnection, kNoRequest, kRefusedRedirect };
+
+// Sends the manager's GET for `url`, over TLS for https, and follows the
+// redirects that keep to https once there; a refused one is logged and
+// nothing is sent for it. A failed send raises, as CHttpFile::SendRequest does.
+Sent SendGet(CInternetSession& session, const wchar_t* url, Exchange& exchange)
+{
+    std::wstring address(url);
+    for (int redirects = 0;; ++redirects) {
+        DWORD service = 0;
+        std::wstring server;
+        std::wstring object;
+        INTERNET_PORT port = 0;
+        if (!AfxParseURL(address.c_str(), service, server, object, port))
+            return Sent::kBadAddress;
+        exchange.request.reset();
+        exchange.connection = session.GetHttpConnection(server.c_str(), port, nullptr, nullptr);
+        if (!exchange.connection)
+            return Sent::kNoConnection;
+        const DWORD flags = kRequestFlags | INTERNET_FLAG_NO_AUTO_REDIRECT |
+                            (service == AFX_INET_SERVICE_HTTPS ? INTERNET_FLAG_SECURE : 0);
+        exchange.request = exchange.connection->OpenRequest(
+            CHttpConnection::HTTP_VERB_GET, object.c_str(), nullptr, 1, nullptr, nullptr, flags);
+        if (!exchange.request)
+            return Sent::kNoRequest;
+        exchange.request->AddRequestHeaders(L"Accept: */*", HTTP_ADDREQ_FLAG_ADD_IF_NEW);
+        exchange.request->SendRequest();
+        std::wstring target = RedirectTarget(*exchange.request, address.c_str());
+        if (target.empty())
+            return Sent::kAnswer;
+        if (redirects == kMaxRedirects || !MayFollowRedirect(address, target)) {
+            WriteLog(L"拒绝重定向：%s -> %s", address.c_str(), target.c_str());
+            return Sent::kRefusedRedirect;
+        }
+        address = std::move(target);
+    }
 }
 
 // The code of the failure an exception reports.
@@ -212,29 +258,21 @@ int FDL::Transfer(FTask& task, CInternetSession* session)
     if (FileExists(target.c_str()) && !task.m_bOverwrite)
         return DLS_DONE;
 
-    DWORD service = 0;
-    std::wstring server;
-    std::wstring object;
-    INTERNET_PORT port = 0;
-    if (!AfxParseURL(task.m_szUrl, service, server, object, port)) {
-        WriteLog(L"URL为：%s", task.m_szUrl);
-        return DLS_FAILED;
-    }
-
     try {
-        auto connection = session->GetHttpConnection(server.c_str(), port, nullptr, nullptr);
-        if (!connection) {
+        Exchange exchange;
+        switch (SendGet(*session, task.m_szUrl, exchange)) {
+        case Sent::kAnswer: break;
+        case Sent::kBadAddress: WriteLog(L"URL为：%s", task.m_szUrl); return DLS_FAILED;
+        case Sent::kNoConnection:
             WriteLog(L"pConnection为空, 错误码：%d", ::GetLastError());
             return DLS_FAILED;
-        }
-        auto request = connection->OpenRequest(CHttpConnection::HTTP_VERB_GET, object.c_str(),
-                                               nullptr, 1, nullptr, nullptr, kRequestFlags);
-        if (!request) {
+        case Sent::kNoRequest:
             WriteLog(L"pSrcFile为空, 错误码：%d", ::GetLastError());
             return DLS_FAILED;
+        case Sent::kRefusedRedirect: return DLS_FAILED;
         }
-        request->AddRequestHeaders(L"Accept: */*", HTTP_ADDREQ_FLAG_ADD_IF_NEW);
-        request->SendRequest();
+        auto& connection = exchange.connection;
+        auto& request = exchange.request;
 
         DWORD status = 0;
         if (!request->QueryInfoStatusCode(status) || status < 200 || status > 300) {
@@ -306,26 +344,16 @@ int FDL::GetRemoteFileSize(const wchar_t* url)
 {
     if (!url || !m_pSession)
         return -1;
-    DWORD service = 0;
-    std::wstring server;
-    std::wstring object;
-    INTERNET_PORT port = 0;
-    if (!AfxParseURL(url, service, server, object, port))
-        return -1;
     try {
-        auto connection = m_pSession->GetHttpConnection(server.c_str(), port, nullptr, nullptr);
-        if (!connection) {
-            WriteLog(L"pConnection, 错误码：%d", ::GetLastError());
-            return -1;
+        Exchange exchange;
+        switch (SendGet(*m_pSession, url, exchange)) {
+        case Sent::kAnswer: break;
+        case Sent::kBadAddress: return -1;
+        case Sent::kNoConnection: WriteLog(L"pConnection, 错误码：%d", ::GetLastError()); return -1;
+        case Sent::kNoRequest: WriteLog(L"pSrcFile为空, 错误码：%d", ::GetLastError()); return -1;
+        case Sent::kRefusedRedirect: return -1;
         }
-        auto request = connection->OpenRequest(CHttpConnection::HTTP_VERB_GET, object.c_str(),
-                                               nullptr, 1, nullptr, nullptr, kRequestFlags);
-        if (!request) {
-            WriteLog(L"pSrcFile为空, 错误码：%d", ::GetLastError());
-            return -1;
-        }
-        request->AddRequestHeaders(L"Accept: */*", HTTP_ADDREQ_FLAG_ADD_IF_NEW);
-        request->SendRequest();
+        auto& request = exchange.request;
         DWORD status = 0;
         if (!request->QueryInfoStatusCode(status) || status < 200 || status > 300) {
             WriteLog(L"QueryInfoStatusCode状态非HTTP_STATUS_OK, dwRet == %d, 错误码：%d", status,

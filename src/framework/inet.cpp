@@ -135,6 +135,36 @@ UINT CHttpFile::Read(void* buffer, UINT count)
     return read;
 }
 
+std::wstring RedirectTarget(HINTERNET request, const wchar_t* url)
+{
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    if (!::HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
+                          nullptr))
+        return {};
+    switch (status) {
+    case HTTP_STATUS_MOVED:
+    case HTTP_STATUS_REDIRECT:
+    case HTTP_STATUS_REDIRECT_METHOD:
+    case HTTP_STATUS_REDIRECT_KEEP_VERB:
+    case HTTP_STATUS_PERMANENT_REDIRECT: break;
+    default: return {};
+    }
+    // The server's text, bounded: a longer Location is no address to follow.
+    std::wstring location(INTERNET_MAX_URL_LENGTH + 1, L'\0');
+    size = static_cast<DWORD>(location.size() * sizeof(wchar_t));
+    if (!::HttpQueryInfoW(request, HTTP_QUERY_LOCATION, location.data(), &size, nullptr))
+        return {};
+    location.resize(size / sizeof(wchar_t));
+    std::wstring target(INTERNET_MAX_URL_LENGTH + 1, L'\0');
+    DWORD length = static_cast<DWORD>(target.size());
+    if (location.empty() ||
+        !::InternetCombineUrlW(url, location.c_str(), target.data(), &length, 0))
+        return {};
+    target.resize(length);
+    return target;
+}
+
 BOOL AfxParseURL(LPCWSTR url, DWORD& serviceType, std::wstring& server, std::wstring& object,
                  INTERNET_PORT& port)
 {

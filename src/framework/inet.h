@@ -49,6 +49,7 @@ public:
     // Bytes read, 0 at the end of the body.
     UINT Read(void* buffer, UINT count);
     void Close() noexcept { m_hFile.reset(); }
+    operator HINTERNET() const noexcept { return m_hFile.get(); }
 
 private:
     friend class CHttpConnection;
@@ -108,6 +109,18 @@ private:
     DWORD m_dwSendTimeout = 0;
     DWORD m_dwReceiveTimeout = 0;
 };
+
+// The most redirects one request follows.
+constexpr int kMaxRedirects = 10;
+
+// The absolute address a redirect answer (301, 302, 303, 307 or 308) to a
+// request sent for `url` points to: its Location resolved against `url`.
+// Empty when the answer is no redirect, or names no address of at most
+// INTERNET_MAX_URL_LENGTH characters. WinINet follows redirects by itself
+// unless the request has INTERNET_FLAG_NO_AUTO_REDIRECT, and then keeps
+// the scheme it started with whatever the Location says (measured with
+// Wine 8), so the launcher's requests take that flag and follow by hand.
+std::wstring RedirectTarget(HINTERNET request, const wchar_t* url);
 
 // Service types AfxParseURL reports.
 enum : DWORD {

@@ -1,34 +1,26 @@
 #include "login/web_addresses.h"
 
 #include "common/deploy_config.h"
-
-std::wstring HttpAddress(std::wstring_view host, std::wstring_view path)
-{
-    std::wstring address(L"http://");
-    address.reserve(address.size() + host.size() + path.size());
-    address.append(host);
-    address.append(path);
-    return address;
-}
+#include "common/site_address.h"
 
 std::wstring LoginPageAddress(std::wstring_view gameHost)
 {
-    return HttpAddress(gameHost, L"/client");
+    return SiteAddress(gameHost, L"/client");
 }
 
 std::wstring HomePageAddress(std::wstring_view gameHost)
 {
-    return HttpAddress(gameHost, L"/");
+    return SiteAddress(gameHost, L"/");
 }
 
 std::wstring TopUpPageAddress(std::wstring_view payHost)
 {
-    return HttpAddress(payHost, L"/?gameid=223");
+    return SiteAddress(payHost, L"/?gameid=223");
 }
 
 std::wstring ServicePageAddress(std::wstring_view portalHost)
 {
-    return HttpAddress(portalHost, L"/view-2.html");
+    return SiteAddress(portalHost, L"/view-2.html");
 }
 
 std::wstring LoginPageAddress()

@@ -1,12 +1,10 @@
 // The web pages the launcher shows or opens, on the hosts they live on. Each
-// address is plain http on a host[:port]; the hosts are deployment constants.
+// host is a host setting (common/site_address.h) and gives the page its
+// scheme; the hosts are deployment constants.
 #pragma once
 
 #include <string>
 #include <string_view>
-
-// "http://" + host + path, for a host[:port] and a path that starts with '/'.
-std::wstring HttpAddress(std::wstring_view host, std::wstring_view path);
 
 // The login page, loaded into the login window: "/client" on the game's site.
 std::wstring LoginPageAddress(std::wstring_view gameHost);

@@ -1,6 +1,7 @@
 #include "update/http_get_text.h"
 
 #include "common/log.h"
+#include "common/site_address.h"
 #include "framework/inet.h"
 
 #include <algorithm>
@@ -86,9 +87,43 @@ bool ReadBody(HINTERNET request, std::string& body, std::size_t limit)
     return body.size() == limit || expected == kNoContentLength || body.size() == expected;
 }
 
+// A request that was sent, and the connection it went over.
+struct Exchange {
+    UniqueInternetHandle connection;
+    UniqueInternetHandle request;
+};
+
+// Sends a GET for `url` in place of the exchange's last one. False when no
+// answer came; the reason is logged (a certificate WinINet does not trust
+// is one: 12037 expired, 12038 another name, 12057 an unknown authority).
+bool Send(HINTERNET session, const std::wstring& url, DWORD timeoutMs, Exchange& exchange)
+{
+    exchange.request.reset();
+    exchange.connection.reset();
+    UrlParts parts;
+    if (!CrackUrl(url.c_str(), parts))
+        return false;
+    exchange.connection.reset(::InternetConnectW(session, parts.host.c_str(), parts.port, nullptr,
+                                                 nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    if (!exchange.connection)
+        return false;
+    SetTimeouts(exchange.connection.get(), timeoutMs);
+    const DWORD flags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT |
+                        (parts.secure ? INTERNET_FLAG_SECURE : 0);
+    exchange.request.reset(::HttpOpenRequestW(exchange.connection.get(), L"GET",
+                                              parts.object.c_str(), nullptr, nullptr, nullptr,
+                                              flags, 0));
+    if (!exchange.request || !::HttpSendRequestW(exchange.request.get(), nullptr, 0, nullptr, 0)) {
+        WriteLog(L"请求网址失败！%s 错误码：%d", url.c_str(), ::GetLastError());
+        return false;
+    }
+    return true;
+}
+
 // Requests `url` and reads at most `limit` bytes of its body. False when no
 // session can be opened; otherwise true, with `status` 0 when no answer came
-// and `body` empty unless it was read whole (or up to the limit).
+// and `body` empty unless it was read whole (or up to the limit). Redirects
+// are followed as long as they keep to https once there.
 bool Fetch(const wchar_t* url, DWORD timeoutMs, std::size_t limit, DWORD& status, std::string& body)
 {
     status = 0;
@@ -99,22 +134,22 @@ bool Fetch(const wchar_t* url, DWORD timeoutMs, std::size_t limit, DWORD& status
         WriteLog(L"读取网址失败！%s", url);
         return false;
     }
-    UrlParts parts;
-    if (!CrackUrl(url, parts))
-        return true;
-    const UniqueInternetHandle connection(::InternetConnectW(session.get(), parts.host.c_str(),
-                                                             parts.port, nullptr, nullptr,
-                                                             INTERNET_SERVICE_HTTP, 0, 0));
-    if (!connection)
-        return true;
-    SetTimeouts(connection.get(), timeoutMs);
-    const DWORD flags = INTERNET_FLAG_NO_CACHE_WRITE | (parts.secure ? INTERNET_FLAG_SECURE : 0);
-    const UniqueInternetHandle request(::HttpOpenRequestW(
-        connection.get(), L"GET", parts.object.c_str(), nullptr, nullptr, nullptr, flags, 0));
-    if (!request || !::HttpSendRequestW(request.get(), nullptr, 0, nullptr, 0))
-        return true;
-    status = QueryNumber(request.get(), HTTP_QUERY_STATUS_CODE, 0);
-    if (!ReadBody(request.get(), body, limit))
+    std::wstring address(url);
+    Exchange exchange;
+    for (int redirects = 0;; ++redirects) {
+        if (!Send(session.get(), address, timeoutMs, exchange))
+            return true;
+        std::wstring target = RedirectTarget(exchange.request.get(), address.c_str());
+        if (target.empty())
+            break;
+        if (redirects == kMaxRedirects || !MayFollowRedirect(address, target)) {
+            WriteLog(L"拒绝重定向：%s -> %s", address.c_str(), target.c_str());
+            return true;
+        }
+        address = std::move(target);
+    }
+    status = QueryNumber(exchange.request.get(), HTTP_QUERY_STATUS_CODE, 0);
+    if (!ReadBody(exchange.request.get(), body, limit))
         body.clear();
     return true;
 }

@@ -1,6 +1,7 @@
 #include "update/version_text.h"
 
 #include "client_version.h"
+#include "common/site_address.h"
 
 #include <climits>
 
@@ -139,15 +140,15 @@ std::wstring VersionPageUrl(const std::wstring& host, std::int64_t secondsSinceE
 {
     // The minutes make every request unique, so no cache answers it.
     const auto minutes = static_cast<std::int32_t>(secondsSinceEpoch / 60);
-    return L"http://" + host + Widen(kVersionPagePath) + L"?" + DecimalText(minutes);
+    return SiteAddress(host, Widen(kVersionPagePath) + L"?" + DecimalText(minutes));
 }
 
 namespace {
-// "http://<host><path>?version=<version>", printable ASCII of the version only.
+// "<origin of host><path>?version=<version>", printable ASCII of the version only.
 std::wstring VersionedUrl(const std::wstring& host, const std::string& path,
                           const std::string& version)
 {
-    std::wstring url = L"http://" + host + Widen(path.c_str()) + L"?version=";
+    std::wstring url = SiteAddress(host, Widen(path.c_str()) + L"?version=");
     for (const char c : version) {
         if (c > 0x20 && c < 0x7F)
             url.push_back(static_cast<wchar_t>(c));

@@ -32,14 +32,17 @@ std::wstring PathFileName(const wchar_t* path);
 // writes, without the C runtime's printf that it calls.
 std::wstring DecimalText(std::int64_t value);
 
-// "http://<host>/clientkv3/portHatch/qlm_Orbo.html?<minutes since 1970>".
+// The update addresses on a host setting (common/site_address.h), which
+// gives them their scheme: <origin> below is SiteOrigin(host).
+
+// "<origin>/clientkv3/portHatch/qlm_Orbo.html?<minutes since 1970>".
 std::wstring VersionPageUrl(const std::wstring& host, std::int64_t secondsSinceEpoch);
 
-// "http://<host>/clientkv3/portHatch/qlm_Orbo.exe?version=<version>", with
+// "<origin>/clientkv3/portHatch/qlm_Orbo.exe?version=<version>", with
 // every character outside printable ASCII dropped from the version.
 std::wstring NewExecutableUrl(const std::wstring& host, const std::string& version);
 
-// "http://<host>/clientkv3/portHatch/qlm_Orbo.exe.sig?version=<version>",
+// "<origin>/clientkv3/portHatch/qlm_Orbo.exe.sig?version=<version>",
 // the publisher's signature of that executable.
 std::wstring SignatureUrl(const std::wstring& host, const std::string& version);
 

@@ -4,7 +4,8 @@
 #include "web/imp_idispatch.h"
 
 CCustomControlSite::CCustomControlSite(COleControlContainer* container) noexcept
-    : COleControlSite(container), m_xDocHostUIHandler(GetControllingUnknown())
+    : COleControlSite(container), m_xDocHostUIHandler(GetControllingUnknown()),
+      m_xHttpSecurity(GetControllingUnknown()), m_xServiceProvider(GetControllingUnknown())
 {
 }
 
@@ -12,7 +13,41 @@ void* CCustomControlSite::GetInterface(REFIID iid) noexcept
 {
     if (iid == IID_IDocHostUIHandler)
         return static_cast<IDocHostUIHandler*>(&m_xDocHostUIHandler);
+    if (iid == IID_IServiceProvider)
+        return static_cast<IServiceProvider*>(&m_xServiceProvider);
+    if (iid == IID_IHttpSecurity)
+        return static_cast<IHttpSecurity*>(&m_xHttpSecurity);
     return COleControlSite::GetInterface(iid);
+}
+
+// IServiceProvider and IHttpSecurity --------------------------------------------
+
+HRESULT STDMETHODCALLTYPE CCustomControlSite::XServiceProvider::QueryService(REFGUID guidService,
+                                                                             REFIID riid,
+                                                                             void** ppvObject)
+{
+    if (!ppvObject)
+        return E_POINTER;
+    *ppvObject = nullptr;
+    if (guidService != IID_IHttpSecurity)
+        return E_NOINTERFACE; // every other service is the browser's own
+    return QueryInterface(riid, ppvObject);
+}
+
+HRESULT STDMETHODCALLTYPE CCustomControlSite::XHttpSecurity::GetWindow(REFGUID, HWND* phwnd)
+{
+    if (!phwnd)
+        return E_POINTER;
+    *phwnd = nullptr; // nothing is asked of the player
+    return S_FALSE;
+}
+
+HRESULT STDMETHODCALLTYPE CCustomControlSite::XHttpSecurity::OnSecurityProblem(DWORD)
+{
+    // Whatever the problem (a certificate the system does not trust, a
+    // redirect from https to http, a client certificate asked for), the
+    // download ends here and nothing more is sent to that host.
+    return E_ABORT;
 }
 
 // IDocHostUIHandler, in slot order ------------------------------------------

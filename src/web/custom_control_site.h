@@ -1,13 +1,17 @@
 // The site every hosted browser gets: the framework's control site plus
 // IDocHostUIHandler, which sets the page rules (no context menu, no 3-D
 // border, no scroll bars, no browser UI) and hands out the application's
-// script object as window.external.
+// script object as window.external; and IServiceProvider, through which the
+// browser's downloads find IHttpSecurity, which lets no page past a
+// certificate the system does not trust.
 #pragma once
 
 #include "framework/nested_interface.h"
 #include "framework/ole_site.h"
 
 #include <mshtmhst.h>
+#include <servprov.h>
+#include <urlmon.h>
 
 class CCustomControlSite : public COleControlSite {
 public:
@@ -46,5 +50,25 @@ private:
                                                    IDataObject** ppDORet) override;
     };
 
+    // Offers the site's IHttpSecurity as the one service of the host's.
+    class XServiceProvider final : public CNestedInterface<IServiceProvider> {
+    public:
+        using CNestedInterface::CNestedInterface;
+        HRESULT STDMETHODCALLTYPE QueryService(REFGUID guidService, REFIID riid,
+                                               void** ppvObject) override;
+    };
+
+    // Asked by the browser's download when a certificate fails or a
+    // redirect leaves https: it refuses, so the page is not loaded and no
+    // dialog or error page offers to go on anyway.
+    class XHttpSecurity final : public CNestedInterface<IHttpSecurity> {
+    public:
+        using CNestedInterface::CNestedInterface;
+        HRESULT STDMETHODCALLTYPE GetWindow(REFGUID rguidReason, HWND* phwnd) override;
+        HRESULT STDMETHODCALLTYPE OnSecurityProblem(DWORD dwProblem) override;
+    };
+
     XDocHostUIHandler m_xDocHostUIHandler;
+    XHttpSecurity m_xHttpSecurity;
+    XServiceProvider m_xServiceProvider;
 };

@@ -130,6 +130,13 @@ TEST(VersionText, UpdateAddresses)
     EXPECT_EQ(BackupPathFor(L"C:\\Games\\run.exe"), L"C:\\Games\\run.exe1.0.0.8");
     EXPECT_EQ(SignatureUrl(L"h", "1.0.0.9\r\n"),
               L"http://h/clientkv3/portHatch/qlm_Orbo.exe.sig?version=1.0.0.9");
+    // A host setting with a scheme gives all three addresses that scheme.
+    EXPECT_EQ(VersionPageUrl(L"https://localhost:18701", 1794787230LL),
+              L"https://localhost:18701/clientkv3/portHatch/qlm_Orbo.html?29913120");
+    EXPECT_EQ(NewExecutableUrl(L"https://u.example", "1.0.0.9"),
+              L"https://u.example/clientkv3/portHatch/qlm_Orbo.exe?version=1.0.0.9");
+    EXPECT_EQ(SignatureUrl(L"HTTPS://u.example", "1.0.0.9"),
+              L"https://u.example/clientkv3/portHatch/qlm_Orbo.exe.sig?version=1.0.0.9");
     EXPECT_EQ(SignedUpdatePrefix("1.0.0.9"), "quillmoor-update-v1\n1.0.0.9\n");
 }
 

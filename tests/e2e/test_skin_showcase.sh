@@ -186,19 +186,23 @@ amount_digest() {
 # 200 KB/s. The signature does not fit, so the update is refused once it is
 # downloaded; what is looked at is the download.
 run_update_progress() {
-    local host port
+    local host port tls=()
     host=$(sed -n 's/^QM_UPDATE_HOST:[A-Z]*=//p' "$bin/../CMakeCache.txt")
-    port=${host#127.0.0.1:}
-    if [ "$port" = "$host" ]; then
-        echo "FAIL: update progress: the update host $host is not 127.0.0.1:<port>"
+    case "$host" in
+    https://localhost:[0-9]*) port=${host#https://localhost:} tls=(--tls-cert "$QM_TLS_DIR/localhost.pem") ;;
+    127.0.0.1:[0-9]* | http://127.0.0.1:[0-9]*) port=${host##*127.0.0.1:} ;;
+    *)
+        echo "FAIL: update progress: the update host $host is not https://localhost:<port>" \
+            "or 127.0.0.1:<port>"
         return 1
-    fi
+        ;;
+    esac
     printf '%s\n' '{"/clientkv3/portHatch/qlm_Orbo.html": {"body": "1.0.0.9"},' \
         ' "/clientkv3/portHatch/qlm_Orbo.exe.sig": {"size": 64},' \
         ' "/clientkv3/portHatch/qlm_Orbo.exe": {"size": 2097152, "chunk": 20480, "delay": 0.1}}' \
         >"$work/routes.json"
     python3 "$ROOT/tools/testserver/testserver.py" --port "$port" --routes "$work/routes.json" \
-        --port-file "$work/port" --max-seconds 90 >"$work/server.log" 2>&1 &
+        --port-file "$work/port" --max-seconds 90 "${tls[@]}" >"$work/server.log" 2>&1 &
     server_pid=$!
     local i
     for i in $(seq 1 100); do

@@ -2,6 +2,7 @@ import http.client
 import json
 import os
 import socket
+import ssl
 import subprocess
 import sys
 import tempfile
@@ -10,6 +11,7 @@ import unittest
 
 PORTAL = os.path.join(os.path.dirname(__file__), "..", "..", "tools", "demo-portal",
                       "demo_portal.py")
+DEMO_CA = os.path.join(os.path.dirname(__file__), "..", "..", "tools", "tls", "demo-ca")
 
 
 def free_ports(n):
@@ -25,9 +27,18 @@ def free_ports(n):
 class PortalFixture(unittest.TestCase):
     """Starts the demo portal on free ports with one published version page."""
     version_delay = 0
+    tls = False  # served with a certificate for localhost from a demo CA made for the test
 
     def setUp(self):
         self.dir = tempfile.TemporaryDirectory()
+        self.context = None
+        extra = []
+        if self.tls:
+            folder = os.path.join(self.dir.name, "tls")
+            subprocess.run([sys.executable, DEMO_CA, folder], check=True,
+                           stdout=subprocess.DEVNULL)
+            self.context = ssl.create_default_context(cafile=os.path.join(folder, "ca.pem"))
+            extra = ["--tls-cert", os.path.join(folder, "localhost.pem")]
         self.ports = free_ports(4)
         self.log = os.path.join(self.dir.name, "log.jsonl")
         self.root = os.path.join(self.dir.name, "updates")
@@ -38,7 +49,7 @@ class PortalFixture(unittest.TestCase):
         self.proc = subprocess.Popen(
             [sys.executable, PORTAL, "--ports", ",".join(map(str, self.ports)),
              "--log", self.log, "--update-root", self.root, "--ready-file", ready,
-             "--max-seconds", "60", "--version-delay", str(self.version_delay)],
+             "--max-seconds", "60", "--version-delay", str(self.version_delay), *extra],
             stdout=subprocess.DEVNULL)
         deadline = time.time() + 10
         while not os.path.exists(ready):
@@ -56,7 +67,10 @@ class PortalFixture(unittest.TestCase):
 
     def get(self, site, path):
         port = self.ports[["update", "game", "pay", "portal"].index(site)]
-        conn = http.client.HTTPConnection("127.0.0.1", port, timeout=5)
+        if self.context:
+            conn = http.client.HTTPSConnection("localhost", port, timeout=5, context=self.context)
+        else:
+            conn = http.client.HTTPConnection("127.0.0.1", port, timeout=5)
         conn.request("GET", path, headers={"X-Probe": "1"})
         response = conn.getresponse()
         body = response.read()
@@ -112,6 +126,26 @@ class DemoPortalTest(PortalFixture):
         self.assertLessEqual(before, entry["time"])
         self.assertLessEqual(entry["time"], entry["answered"])
         self.assertLessEqual(entry["answered"], after)
+
+
+class TlsPortalTest(PortalFixture):
+    tls = True
+
+    def test_every_site_speaks_tls_and_the_login_page_links_over_https(self):
+        status, body = self.get("game", "/client")
+        self.assertEqual(status, 200)
+        self.assertIn(f'href="https://localhost:{self.ports[1]}/"', body)
+        self.assertEqual(self.get("update", "/clientkv3/portHatch/qlm_Orbo.html?1"),
+                         (200, "1.0.0.9"))
+        self.assertEqual(self.get("portal", "/view-2.html")[0], 200)
+        plain = http.client.HTTPConnection("127.0.0.1", self.ports[2], timeout=5)
+        self.addCleanup(plain.close)
+        with self.assertRaises((http.client.HTTPException, OSError)):
+            plain.request("GET", "/?gameid=223")
+            plain.getresponse()
+        self.assertEqual([(e["path"], e["tls"]) for e in self.entries()],
+                         [("/client", True), ("/clientkv3/portHatch/qlm_Orbo.html?1", True),
+                          ("/view-2.html", True)])
 
 
 class DelayedVersionPageTest(PortalFixture):

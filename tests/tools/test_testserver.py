@@ -6,6 +6,7 @@ import os
 import select
 import signal
 import socket
+import ssl
 import subprocess
 import sys
 import tempfile
@@ -15,6 +16,7 @@ import urllib.parse
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SERVER = os.path.normpath(os.path.join(HERE, "..", "..", "tools", "testserver", "testserver.py"))
+DEMO_CA = os.path.normpath(os.path.join(HERE, "..", "..", "tools", "tls", "demo-ca"))
 TIMEOUT = 5.0        # upper bound for any wait that should succeed
 STALL_PROBE = 0.5    # client timeout used to detect a stall
 
@@ -446,6 +448,33 @@ class ServerTest(unittest.TestCase):
             r.read()
         self.assertEqual(cm.exception.partial, expected(400))
         self.assertEqual(cm.exception.expected, 600)
+
+    def test_tls_for_handshakes_and_plain_http_on_the_same_port(self):
+        with tempfile.TemporaryDirectory() as tls:
+            subprocess.run([sys.executable, DEMO_CA, tls], check=True, stdout=subprocess.DEVNULL)
+            port = self.start_server("--routes", self.routes_file,
+                                     "--tls-cert", os.path.join(tls, "localhost.pem"))
+            trusting = ssl.create_default_context(cafile=os.path.join(tls, "ca.pem"))
+            c = http.client.HTTPSConnection("localhost", port, timeout=TIMEOUT, context=trusting)
+            self.addCleanup(c.close)
+            c.request("GET", "/update.txt")
+            self.assertEqual(c.getresponse().read(), b"1.0.0.9\n")
+            plain = http.client.HTTPConnection("127.0.0.1", port, timeout=TIMEOUT)
+            self.addCleanup(plain.close)
+            plain.request("GET", "/update.txt")
+            self.assertEqual(plain.getresponse().read(), b"1.0.0.9\n")
+            # A client that does not trust the demo CA sends no request, and says so.
+            doubting = ssl.create_default_context()
+            with self.assertRaises(ssl.SSLCertVerificationError):
+                socket_ = socket.create_connection(("localhost", port), timeout=TIMEOUT)
+                self.addCleanup(socket_.close)
+                doubting.wrap_socket(socket_, server_hostname="localhost")
+            log, deadline = [], time.monotonic() + TIMEOUT
+            while len(log) < 3 and time.monotonic() < deadline:  # noted as the connection ends
+                plain.request("GET", "/__log")
+                log = json.loads(plain.getresponse().read())
+            self.assertEqual([(e.get("path"), e["tls"]) for e in log],
+                             [("/update.txt", True), ("/update.txt", False), (None, "no request")])
 
     def test_redirect_location(self):
         r = self.request("/redirect")

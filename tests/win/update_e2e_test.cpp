@@ -4,8 +4,11 @@
 // screen, on disk, in the server's request log and in the process list. The
 // new executable served is a stand-in (fake_new_launcher.exe) that leaves a
 // marker beside itself when it is started; its signatures come from the
-// update sites the build publishes with the real publishing tool.
+// update sites the build publishes with the real publishing tool. With the
+// embedded default hosts all of it goes over TLS, the server showing the
+// demo CA's certificate for localhost that the Wine prefix trusts.
 #include "common/deploy_config.h"
+#include "common/site_address.h"
 #include "framework/handles.h"
 #include "framework/image.h"
 #include "skin/png_resource.h"
@@ -49,6 +52,7 @@ using qmtest::Narrow;
 using qmtest::ReadWholeFile;
 using qmtest::RemoveTree;
 using qmtest::SameBytes;
+using qmtest::Tls;
 using qmtest::WriteWholeFile;
 
 // ---- the update host --------------------------------------------------------
@@ -183,7 +187,7 @@ protected:
     {
         m_port = qmtest::LoopbackPort(QM_UPDATE_HOST);
         ASSERT_NE(m_port, 0) << "these tests serve the compiled-in update host, which must be "
-                                "127.0.0.1:<port>; it is "
+                                "https://localhost:<port> or http://127.0.0.1:<port>; it is "
                              << Narrow(QM_UPDATE_HOST);
         // A server of an earlier test may still be closing.
         ASSERT_TRUE(qmtest::PumpUntil([&] { return !SomethingListensOn(m_port); }, 10000))
@@ -222,9 +226,16 @@ protected:
             5000);
     }
 
-    void StartServer()
+    // The certificate the update host shows when all is well: the demo CA's
+    // for localhost over https, none over plain http.
+    static Tls Trusted() { return IsHttpsAddress(QM_UPDATE_HOST) ? Tls::kLocalhost : Tls::kNone; }
+    void StartServer(Tls tls = Trusted())
     {
-        m_server = std::make_unique<qmtest::TestServer>(kServerSeconds, m_port);
+        if (m_server) {
+            m_server.reset();
+            ASSERT_TRUE(qmtest::PumpUntil([&] { return !SomethingListensOn(m_port); }, 10000));
+        }
+        m_server = std::make_unique<qmtest::TestServer>(kServerSeconds, m_port, tls);
         ASSERT_TRUE(m_server->Started()) << "the test server could not take 127.0.0.1:" << m_port;
     }
     // The version page's route for `body`; a pause of two seconds before it
@@ -379,6 +390,10 @@ protected:
         EXPECT_FALSE(Exists(m_temporary));
         EXPECT_TRUE(Asked(std::string(kExecutablePath) + "?version=" + versionQuery)) << Log();
         EXPECT_TRUE(Asked(std::string(kSignaturePath) + "?version=" + versionQuery)) << Log();
+        if (Trusted() != Tls::kNone) {
+            EXPECT_EQ(Log().find(R"("tls": false)"), std::string::npos)
+                << "all over TLS: " << Log();
+        }
     }
     // Runs one update from a version page to its end.
     void UpdateFrom(const std::string& body, const std::string& versionQuery,
@@ -643,6 +658,99 @@ TEST_F(UpdateE2E, DownloadCutMidwayRenamesNothingAndTheOldLauncherRunsOn)
     EXPECT_FALSE(Exists(m_backup));
     EXPECT_FALSE(Exists(m_temporary)) << "a cut download never takes the temporary name";
     EXPECT_FALSE(Exists(m_temporary + L".fdl")) << "the partial download is removed";
+}
+
+// A certificate the system does not trust is a failed check, and so is a
+// redirect of the executable's request to plain http: the launcher sends
+// nothing past it, leaves the install as it was and goes to the login.
+TEST_F(UpdateE2E, UpdatesOverAConnectionThatIsNotTrustedAreRefused)
+{
+    if (Trusted() == Tls::kNone)
+        GTEST_SKIP() << "the compiled-in update host is plain http";
+    struct Refusal {
+        const char* name;
+        Tls tls;
+        bool redirected;
+    };
+    const Refusal refusals[] = {
+        {"a certificate for another host", Tls::kOtherName, false},
+        {"a certificate from an unknown authority", Tls::kUnknownCa, false},
+        {"an expired certificate", Tls::kExpired, false},
+        {"the executable's request redirected to http://", Tls::kLocalhost, true},
+    };
+    const std::string plainCopy = "/plain/qlm_Orbo.exe";
+    for (const Refusal& r : refusals) {
+        SCOPED_TRACE(r.name);
+        StartServer(r.tls);
+        if (HasFatalFailure())
+            return;
+        // The server answers plain http on the same port, so a request that
+        // followed the redirect would be seen.
+        const std::string redirect = R"({"status": 302, "location": "http://localhost:)" +
+                                     std::to_string(m_port) + plainCopy + R"("})";
+        Route(R"({"body": "1.0.0.9"})", r.redirected ? redirect : "", "");
+        ASSERT_TRUE(m_server->AddRoute(plainCopy, Serve(StandIn())));
+        Launch();
+        ASSERT_TRUE(WaitForTheLogin()) << "windows:" << DescribeWindows(m_launcher.Id());
+        EXPECT_TRUE(SameBytes(Content(m_exe), m_original, "the executable"));
+        EXPECT_FALSE(Exists(m_backup));
+        EXPECT_FALSE(Exists(m_temporary));
+        EXPECT_FALSE(Exists(m_temporary + L".fdl"));
+        EXPECT_FALSE(Exists(m_dir + kMarkerName));
+        const std::string log = Log();
+        EXPECT_EQ(log.find(plainCopy), std::string::npos) << "followed to http: " << log;
+        if (r.redirected) {
+            EXPECT_TRUE(AskedForTheExecutable()) << log;
+        } else {
+            EXPECT_NE(log.find(R"("tls": "no request")"), std::string::npos)
+                << "the launcher refused the certificate: " << log;
+            EXPECT_EQ(log.find(R"("path")"), std::string::npos) << "nothing was asked: " << log;
+        }
+        m_launcher.Terminate();
+    }
+}
+
+// The login page is asked for over TLS; behind a certificate for another
+// name nothing reaches the page's server, and the launcher runs on. Wine
+// then asks the player whether to go on anyway (its own WinINet dialog; no
+// answer is given here): Wine's browser never asks the launcher's site,
+// which Internet Explorer asks and which refuses.
+TEST_F(UpdateE2E, TheLoginPageIsAskedForOverTlsAndNotPastACertificateForAnotherName)
+{
+    const unsigned short gamePort = qmtest::LoopbackPort(QM_GAME_HOST);
+    if (!IsHttpsAddress(QM_GAME_HOST) || gamePort == 0)
+        GTEST_SKIP() << "the compiled-in game host is not https://localhost:<port>";
+    ASSERT_TRUE(qmtest::PumpUntil([&] { return !SomethingListensOn(gamePort); }, 10000))
+        << "localhost:" << gamePort << " is busy (the demo portal?)";
+    for (const Tls tls : {Tls::kLocalhost, Tls::kOtherName}) {
+        SCOPED_TRACE(tls == Tls::kLocalhost ? "trusted" : "another name");
+        qmtest::TestServer game(kServerSeconds, gamePort, tls);
+        ASSERT_TRUE(game.Started());
+        ASSERT_TRUE(game.AddRoute("/client", R"({"body": "<html>login</html>",
+                                               "headers": {"Content-Type": "text/html"}})"));
+        Launch(); // no update host: the check fails at once
+        ASSERT_TRUE(WaitForTheLogin()) << "windows:" << DescribeWindows(m_launcher.Id());
+        const std::string expected =
+            tls == Tls::kLocalhost ? R"("path": "/client", )" : R"("tls": "no request")";
+        std::string log;
+        ASSERT_TRUE(qmtest::PumpUntil(
+            [&] {
+                log = game.Log();
+                return log.find(expected) != std::string::npos;
+            },
+            kWaitMs))
+            << log;
+        if (tls == Tls::kLocalhost) {
+            EXPECT_NE(log.find(R"("path": "/client", "headers")"), std::string::npos) << log;
+            EXPECT_EQ(log.find(R"("tls": false)"), std::string::npos) << log;
+        } else {
+            // Nothing more comes however long the launcher waits.
+            qmtest::PumpUntil([] { return false; }, 2000);
+            EXPECT_EQ(game.Log().find(R"("path")"), std::string::npos) << game.Log();
+            EXPECT_TRUE(m_launcher.IsRunning());
+        }
+        m_launcher.Terminate();
+    }
 }
 
 // ---- the hand-over to the new launcher ------------------------------------------

@@ -31,6 +31,7 @@
 
 #include <exdisp.h>
 #include <exdispid.h>
+#include <wininet.h>
 
 #include <algorithm>
 #include <atomic>
@@ -305,6 +306,36 @@ TEST_F(BrowserHost, GetExternalHandsOutTheApplicationsScriptObjectWithAReference
     IDispatch* none = reinterpret_cast<IDispatch*>(1);
     EXPECT_EQ(page->GetExternal(&none), E_NOTIMPL) << "no script object, no window.external";
     EXPECT_EQ(none, nullptr);
+}
+
+// Internet Explorer asks its host's service provider for IHttpSecurity when
+// a page's certificate fails or a redirect leaves https, and the site
+// refuses every such problem. Wine's browser never asks the host: it shows
+// its own dialog (see the update's end-to-end tests).
+TEST_F(BrowserHost, TheSiteRefusesEverySecurityProblemItIsAskedAbout)
+{
+    HostWnd host;
+    ASSERT_TRUE(host.Create());
+    const ComPtr<IDocHostUIHandler> handler = HandlerOf(host.m_browser);
+    ASSERT_TRUE(handler);
+    ComPtr<IServiceProvider> services;
+    ASSERT_EQ(handler.query(IID_IServiceProvider, services), S_OK);
+    ComPtr<IHttpSecurity> security;
+    ASSERT_EQ(services->QueryService(IID_IHttpSecurity, IID_IHttpSecurity,
+                                     reinterpret_cast<void**>(security.put())),
+              S_OK);
+    for (const DWORD problem :
+         {ERROR_INTERNET_SEC_CERT_CN_INVALID, ERROR_INTERNET_SEC_CERT_DATE_INVALID,
+          ERROR_INTERNET_INVALID_CA, ERROR_INTERNET_SEC_CERT_REV_FAILED,
+          ERROR_INTERNET_SEC_INVALID_CERT, ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR})
+        EXPECT_EQ(security->OnSecurityProblem(problem), E_ABORT) << problem;
+    HWND owner = reinterpret_cast<HWND>(1);
+    EXPECT_EQ(security->GetWindow(IID_IHttpSecurity, &owner), S_FALSE);
+    EXPECT_EQ(owner, nullptr) << "no question to the player has a window of the launcher's";
+    void* other = reinterpret_cast<void*>(1);
+    EXPECT_EQ(services->QueryService(IID_IWindowForBindingUI, IID_IWindowForBindingUI, &other),
+              E_NOINTERFACE);
+    EXPECT_EQ(other, nullptr) << "every other service stays the browser's own";
 }
 
 TEST_F(BrowserHost, RuntimeBrowserIsAChildWithItsIdStyleAndPlace)

@@ -2,7 +2,7 @@
 """The bundled local demo servers the launcher talks to by default.
 
 Four sites on 127.0.0.1, each on its own port (the launcher's compiled-in
-default hosts):
+default hosts, https://localhost:18701 to :18704):
   update  18701  static files of an update folder (see tools/publish-update)
   game    18702  "/client" login page, "/" home page, "/login.php" game page
   pay     18703  "/?gameid=223" top-up page
@@ -10,9 +10,14 @@ default hosts):
 
     demo_portal.py [--update-root DIR] [--log FILE.jsonl] [--ready-file FILE]
                    [--max-seconds N] [--ports U,G,P,S] [--version-delay S]
+                   [--tls-cert FILE.pem]
 
-Every request is logged (site, method, path with query, headers) to the log
-file, one JSON object per line, so end-to-end tests can see what arrived.
+With --tls-cert (a certificate for DNS:localhost and its private key, such as
+localhost.pem of tools/tls/demo-ca) every site speaks TLS only, as
+https://localhost:PORT; without it plain HTTP on 127.0.0.1:PORT.
+
+Every request is logged (site, method, path with query, headers, whether it
+came over TLS) to the log file, one JSON object per line, so end-to-end tests can see what arrived.
 Each line also carries wall-clock Unix times in seconds: "time", when the
 request arrived, and "answered", when its answer was handed to the
 connection; the line is written just before the answer goes out, so whoever
@@ -24,6 +29,7 @@ import json
 import os
 import posixpath
 import signal
+import ssl
 import sys
 import threading
 import time
@@ -50,8 +56,8 @@ def page(title, body):
 <style>{STYLE}</style></head><body><main>{body}</main></body></html>"""
 
 
-def client_page(hosts):
-    home = f"http://{hosts['game']}/"
+def client_page(origins):
+    home = f"{origins['game']}/"
     return page("Quillmoor - Sign in", f"""
 <h1>Sign in to Quillmoor</h1>
 <form action="/login.php" method="get">
@@ -95,7 +101,8 @@ class SiteHandler(BaseHTTPRequestHandler):
             return
         self.recorded = True
         entry = {"site": self.server.site, "method": self.command, "path": self.path,
-                 "headers": {k: v for k, v in self.headers.items()}, "time": self.arrived}
+                 "headers": {k: v for k, v in self.headers.items()}, "time": self.arrived,
+                 "tls": isinstance(self.connection, ssl.SSLSocket)}
         if answered is not None:
             entry["answered"] = answered
         with self.server.log_lock:
@@ -137,7 +144,7 @@ class SiteHandler(BaseHTTPRequestHandler):
 
     def site_game(self, url):
         if url.path == "/client":
-            self.send_body(200, client_page(self.server.hosts))
+            self.send_body(200, client_page(self.server.origins))
         elif url.path == "/login.php":
             self.send_body(200, game_page(url.query))
         elif url.path == "/":
@@ -175,6 +182,28 @@ class SiteHandler(BaseHTTPRequestHandler):
         self.send_body(200, data, kind, rate)
 
 
+class SiteServer(ThreadingHTTPServer):
+    daemon_threads = True
+    tls = None  # an ssl.SSLContext for a site that speaks TLS
+
+    def finish_request(self, request, client_address):
+        """The TLS handshake in the connection's own thread, so a client that stalls
+        in it holds up nobody else."""
+        if self.tls is None:
+            return super().finish_request(request, client_address)
+        request.settimeout(10)
+        try:
+            secure = self.tls.wrap_socket(request, server_side=True)
+        except OSError:  # the client refused the certificate, or gave up
+            return None
+        secure.settimeout(None)
+        try:
+            super().finish_request(secure, client_address)
+        finally:
+            secure.close()
+        return None
+
+
 def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--update-root", default=None)
@@ -188,18 +217,29 @@ def main(argv):
     parser.add_argument("--version-delay", type=float, default=0,
                         help="seconds the update site waits before answering the version "
                              "page (lets a tour photograph the update splash)")
+    parser.add_argument("--tls-cert", default=None,
+                        help="PEM file with a certificate for localhost and its private key: "
+                             "every site speaks TLS")
     args = parser.parse_args(argv)
 
     ports = [int(p) for p in args.ports.split(",")]
     names = ["update", "game", "pay", "portal"]
-    hosts = {n: f"127.0.0.1:{p}" for n, p in zip(names, ports)}
+    tls = None
+    if args.tls_cert:
+        tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        try:
+            tls.load_cert_chain(args.tls_cert)
+        except (OSError, ssl.SSLError) as e:
+            parser.error(f"--tls-cert {args.tls_cert!r}: {e}")
+    base = "https://localhost" if tls else "http://127.0.0.1"
+    origins = {n: f"{base}:{p}" for n, p in zip(names, ports)}
     log_file = open(args.log, "a", encoding="utf-8") if args.log else None
     log_lock = threading.Lock()
     servers = []
     for name, port in zip(names, ports):
-        server = ThreadingHTTPServer(("127.0.0.1", port), SiteHandler)
-        server.daemon_threads = True
-        server.site, server.hosts, server.update_root = name, hosts, args.update_root
+        server = SiteServer(("127.0.0.1", port), SiteHandler)
+        server.tls = tls
+        server.site, server.origins, server.update_root = name, origins, args.update_root
         server.log_file, server.log_lock = log_file, log_lock
         server.version_delay = args.version_delay
         server.update_rate = args.update_rate
@@ -213,7 +253,7 @@ def main(argv):
         with open(args.ready_file + ".tmp", "w") as f:
             f.write("ready\n")
         os.replace(args.ready_file + ".tmp", args.ready_file)
-    print("READY " + " ".join(f"{n}={h}" for n, h in hosts.items()), flush=True)
+    print("READY " + " ".join(f"{n}={o}" for n, o in origins.items()), flush=True)
     stop.wait(args.max_seconds if args.max_seconds > 0 else None)
     for server in servers:
         server.shutdown()

@@ -4,6 +4,7 @@
 Serves routes (from a JSON file or added at run time) and static files, and
 can misbehave on purpose: slow bodies, stalls, dropped connections, missing
 Content-Length. Records every request so tests can check what arrived.
+With a certificate it also speaks TLS to clients that open with a handshake.
 Usage is described in README.md next to this file.
 """
 
@@ -15,6 +16,7 @@ import os
 import signal
 import socket
 import socketserver
+import ssl
 import sys
 import threading
 import time
@@ -34,6 +36,9 @@ ROUTE_FIELDS = {
 
 # Built-in extension table only, so Content-Type does not depend on /etc/mime.types.
 MIME = mimetypes.MimeTypes()
+
+# A client that starts TLS but does not finish its handshake is dropped after this long.
+TLS_HANDSHAKE_SECONDS = 10
 
 # Generated bodies: byte i is i*7 mod 251, which repeats every 251 bytes.
 PATTERN = bytes(i * 7 % 251 for i in range(251))
@@ -108,8 +113,17 @@ class State:
         with self.lock:
             self.routes[path] = route
 
-    def record(self, method, path, headers):
-        entry = {"method": method, "path": path, "headers": header_dict(headers)}
+    def record(self, method, path, headers, tls):
+        entry = {"method": method, "path": path, "headers": header_dict(headers), "tls": tls}
+        with self.lock:
+            self.log.append(entry)
+            if self.log_file:
+                self.log_file.write(json.dumps(entry) + "\n")
+                self.log_file.flush()
+
+    def record_tls_without_request(self, reason):
+        """A client that began TLS and sent no request: it refused the certificate."""
+        entry = {"tls": "no request", "reason": reason}
         with self.lock:
             self.log.append(entry)
             if self.log_file:
@@ -145,12 +159,16 @@ class Handler(BaseHTTPRequestHandler):
 
     do_HEAD = do_POST = do_PUT = do_DELETE = do_PATCH = do_OPTIONS = do_GET
 
+    requests = 0  # requests read on this connection
+
     def dispatch(self):
+        self.requests += 1
         body = self.read_request_body()
         path = self.path.split("?", 1)[0]
         if path in CONTROL_PATHS:
             return self.control(path, body)
-        self.server.state.record(self.command, self.path, self.headers)
+        self.server.state.record(self.command, self.path, self.headers,
+                                 isinstance(self.connection, ssl.SSLSocket))
         route = self.server.state.find(path)
         if route is None:
             return self.serve_static(path)
@@ -318,11 +336,42 @@ class Handler(BaseHTTPRequestHandler):
 
 class Server(ThreadingHTTPServer):
     daemon_threads = True
+    tls = None  # an ssl.SSLContext when the server has a certificate
 
     def server_bind(self):
         # Skip HTTPServer's reverse DNS lookup of the host name; it can be slow.
         socketserver.TCPServer.server_bind(self)
         self.server_name, self.server_port = self.server_address[:2]
+
+    def finish_request(self, request, client_address):
+        """In the connection's own thread: a connection that opens with a TLS handshake
+        gets TLS, any other plain HTTP, so the control endpoints stay reachable whatever
+        certificate the server shows. A TLS connection that ends without a request (the
+        client refused the certificate during the handshake or right after it) is noted in
+        the log as such, without a path."""
+        if self.tls is None:
+            return super().finish_request(request, client_address)
+        request.settimeout(TLS_HANDSHAKE_SECONDS)
+        try:
+            first = request.recv(1, socket.MSG_PEEK)
+        except OSError:
+            return None
+        if first != b"\x16":  # not a TLS record of the handshake type
+            request.settimeout(None)
+            return super().finish_request(request, client_address)
+        try:
+            secure = self.tls.wrap_socket(request, server_side=True)
+        except OSError as e:  # ssl.SSLError is one
+            self.state.record_tls_without_request(str(e))
+            return None
+        secure.settimeout(None)
+        try:
+            handler = self.RequestHandlerClass(secure, client_address, self)
+            if not handler.requests:
+                self.state.record_tls_without_request("closed after the handshake")
+        finally:
+            secure.close()
+        return None
 
 
 class Server6(Server):
@@ -337,6 +386,9 @@ def main(argv=None):
     parser.add_argument("--root", help="serve static files from this directory")
     parser.add_argument("--routes", help="JSON file mapping paths to routes")
     parser.add_argument("--log", help="append each request as a JSON line to this file")
+    parser.add_argument("--tls-cert",
+                        help="PEM file with the server's certificate (chain) and private key: "
+                             "TLS for connections that open with a handshake")
     parser.add_argument("--max-seconds", type=float,
                         help="stop by itself after this many seconds (a safety net for callers "
                              "that cannot signal it)")
@@ -357,6 +409,13 @@ def main(argv=None):
         file_routes = load_routes(args.routes) if args.routes else {}
     except (OSError, ValueError) as e:
         parser.error(f"--routes {args.routes!r}: {e}")
+    tls = None
+    if args.tls_cert:
+        tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        try:
+            tls.load_cert_chain(args.tls_cert)
+        except (OSError, ssl.SSLError) as e:
+            parser.error(f"--tls-cert {args.tls_cert!r}: {e}")
 
     # Block the stop signals in every thread; the main thread collects them with sigwait.
     stop_signals = {signal.SIGTERM, signal.SIGINT}
@@ -365,6 +424,7 @@ def main(argv=None):
     server_class = Server6 if address.version == 6 else Server
     server = server_class((host, args.port), Handler)
     server.state = State(file_routes, args.log)
+    server.tls = tls
     server.root = os.path.realpath(args.root) if args.root else None
     server.stop_event = threading.Event()
     threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.05},

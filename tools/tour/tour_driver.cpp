@@ -11,6 +11,7 @@
 // nothing.
 #include "app/tessel_app.h"
 #include "common/deploy_config.h"
+#include "common/site_address.h"
 #include "framework/handles.h"
 #include "framework/wnd.h"
 #include "game/wnd_game.h"
@@ -63,8 +64,7 @@ void CALLBACK OnTourTimer(HWND, UINT, UINT_PTR timer, DWORD)
     if (!game || !game->m_dlgLogin.m_hWnd || !game->m_dlgLogin.IsWindowVisible())
         return;
     ::KillTimer(nullptr, timer);
-    const std::wstring address =
-        std::wstring(L"http://") + QM_GAME_HOST + L"/login.php?user=moonwalker";
+    const std::wstring address = SiteAddress(QM_GAME_HOST, L"/login.php?user=moonwalker");
     VARIANT url;
     ::VariantInit(&url);
     V_VT(&url) = VT_BSTR;

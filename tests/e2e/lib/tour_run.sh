@@ -67,6 +67,7 @@ check_whole_flow() {
         'grep -q "\"site\": \"game\", \"method\": \"GET\", \"path\": \"/client\"" "$log"'
     check "the game page was requested once, by the game window" \
         '[ "$(grep -c "/login.php?user=moonwalker" "$log")" -eq 1 ]'
+    check "every request came over TLS" '! grep -q "\"tls\": false" "$log" && grep -q "\"tls\": true" "$log"'
     check "the launcher wrote exit code 0" '[ "$(cat "$out/run/exit-code" 2>/dev/null)" = 0 ]'
     # Killed processes take a moment to go.
     for _ in $(seq 1 50); do [ -z "$(left_over)" ] && break; sleep 0.1; done

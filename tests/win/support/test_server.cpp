@@ -41,7 +41,29 @@ std::wstring WindowsPathOfUnixPath(const std::string& unixPath)
     return path;
 }
 
-TestServer::TestServer(int maxSeconds, unsigned short requestedPort)
+namespace {
+// The server's certificate file, as the server (a Unix program) sees it;
+// empty when the harness names no certificate folder.
+std::wstring CertificateFile(Tls tls)
+{
+    const wchar_t* name = nullptr;
+    switch (tls) {
+    case Tls::kNone: return {};
+    case Tls::kLocalhost: name = L"localhost.pem"; break;
+    case Tls::kOtherName: name = L"other-name.pem"; break;
+    case Tls::kExpired: name = L"expired.pem"; break;
+    case Tls::kUnknownCa: name = L"unknown-ca.pem"; break;
+    }
+    wchar_t folder[MAX_PATH] = {};
+    const DWORD length = ::GetEnvironmentVariableW(L"QM_TLS_DIR", folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return {};
+    return std::wstring(folder) + L"/" + name;
+}
+} // namespace
+
+TestServer::TestServer(int maxSeconds, unsigned short requestedPort, Tls tls)
+    : m_bTls(tls != Tls::kNone)
 {
     static std::atomic<int> serial{0};
     const std::string portFile = std::string(QM_BINARY_DIR) + "/testserver-" +
@@ -57,6 +79,12 @@ TestServer::TestServer(int maxSeconds, unsigned short requestedPort)
                                L"/tools/testserver/testserver.py --port " +
                                std::to_wstring(requestedPort) + L" --port-file " + Widen(portFile) +
                                L" --max-seconds " + std::to_wstring(maxSeconds);
+    if (m_bTls) {
+        const std::wstring certificate = CertificateFile(tls);
+        if (certificate.empty())
+            return; // run under the Wine harness, which names the folder
+        commandLine += L" --tls-cert " + certificate;
+    }
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
@@ -87,7 +115,7 @@ TestServer::~TestServer()
 
 std::wstring TestServer::Url(const std::wstring& path) const
 {
-    return L"http://127.0.0.1:" + std::to_wstring(m_port) + path;
+    return (m_bTls ? L"https://localhost:" : L"http://127.0.0.1:") + std::to_wstring(m_port) + path;
 }
 
 bool TestServer::AddRoute(const std::string& path, const std::string& fields)

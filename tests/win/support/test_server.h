@@ -14,19 +14,27 @@ namespace qmtest {
 // A Unix path as Windows programs under Wine see it (drive Z: is /).
 std::wstring WindowsPathOfUnixPath(const std::string& unixPath);
 
+// The certificates a server can show (tools/tls/demo-ca, in the folder the
+// Wine harness names in QM_TLS_DIR): for localhost from the demo CA the
+// prefix trusts, for another name, expired, and from a CA nobody trusts.
+enum class Tls { kNone, kLocalhost, kOtherName, kExpired, kUnknownCa };
+
 class TestServer {
 public:
     // Starts the server and waits (bounded) until it tells its port. It
     // stops by itself after `maxSeconds` should nobody shut it down. Port 0
     // picks a free port; a given port that is busy leaves it not started.
-    explicit TestServer(int maxSeconds = 300, unsigned short port = 0);
+    // With a certificate it also speaks TLS, to clients that start with a
+    // handshake; its control requests stay plain HTTP.
+    explicit TestServer(int maxSeconds = 300, unsigned short port = 0, Tls tls = Tls::kNone);
     TestServer(const TestServer&) = delete;
     TestServer& operator=(const TestServer&) = delete;
     ~TestServer();
 
     bool Started() const noexcept { return m_port != 0; }
     unsigned short Port() const noexcept { return m_port; }
-    // "http://127.0.0.1:<port>" + path.
+    // "http://127.0.0.1:<port>" + path, "https://localhost:<port>" + path
+    // for a server with a certificate (the certificates name localhost).
     std::wstring Url(const std::wstring& path) const;
 
     // Adds or replaces the route `path`; `fields` is a JSON object of route
@@ -44,6 +52,7 @@ private:
                  std::string* response);
 
     unsigned short m_port = 0;
+    bool m_bTls = false;
     std::wstring m_portFile; // as Windows sees it
 };
 

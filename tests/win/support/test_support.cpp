@@ -10,10 +10,11 @@ namespace qmtest {
 
 unsigned short LoopbackPort(std::wstring_view host)
 {
-    constexpr std::wstring_view local = L"127.0.0.1:";
-    if (host.substr(0, local.size()) != local)
-        return 0;
-    const std::wstring_view digits = host.substr(local.size());
+    std::wstring_view digits;
+    for (const std::wstring_view local : {L"https://localhost:", L"http://127.0.0.1:"}) {
+        if (host.substr(0, local.size()) == local)
+            digits = host.substr(local.size());
+    }
     if (digits.empty() || digits.size() > 5)
         return 0;
     unsigned port = 0;

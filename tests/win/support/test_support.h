@@ -17,8 +17,9 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
 // Pumps whatever is queued now, without waiting.
 void PumpPending();
 
-// The port of a compiled-in host when it is "127.0.0.1:<port>", the only
-// form the tests can serve themselves; 0 for any other host.
+// The port of a compiled-in host when it is "https://localhost:<port>" or
+// "http://127.0.0.1:<port>", the forms the tests can serve themselves (the
+// test certificates name localhost); 0 for any other host.
 unsigned short LoopbackPort(std::wstring_view host);
 
 // The folder of the running test program, with a trailing backslash; the
