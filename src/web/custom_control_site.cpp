@@ -3,8 +3,12 @@
 #include "app/tessel_app.h"
 #include "web/imp_idispatch.h"
 
+#include <utility>
+#include <wininet.h>
+
 CCustomControlSite::CCustomControlSite(COleControlContainer* container) noexcept
-    : COleControlSite(container), m_xDocHostUIHandler(GetControllingUnknown())
+    : COleControlSite(container), m_xDocHostUIHandler(GetControllingUnknown()),
+      m_xServiceProvider(GetControllingUnknown()), m_xHttpSecurity(this)
 {
 }
 
@@ -12,7 +16,63 @@ void* CCustomControlSite::GetInterface(REFIID iid) noexcept
 {
     if (iid == IID_IDocHostUIHandler)
         return static_cast<IDocHostUIHandler*>(&m_xDocHostUIHandler);
+    if (iid == IID_IServiceProvider)
+        return static_cast<IServiceProvider*>(&m_xServiceProvider);
     return COleControlSite::GetInterface(iid);
+}
+
+DWORD CCustomControlSite::TakeRefusedCertificateProblem() noexcept
+{
+    return std::exchange(m_dwRefusedProblem, 0);
+}
+
+// IServiceProvider ----------------------------------------------------------
+
+HRESULT STDMETHODCALLTYPE CCustomControlSite::XServiceProvider::QueryService(REFGUID guidService,
+                                                                             REFIID riid,
+                                                                             void** ppvObject)
+{
+    if (!ppvObject)
+        return E_POINTER;
+    *ppvObject = nullptr;
+    // The browser's downloads ask their host how to treat a certificate.
+    if (guidService != IID_IHttpSecurity)
+        return E_NOINTERFACE;
+    return QueryInterface(riid, ppvObject);
+}
+
+// IHttpSecurity -------------------------------------------------------------
+
+CCustomControlSite::XHttpSecurity::XHttpSecurity(CCustomControlSite* site) noexcept
+    : CNestedInterface(site->GetControllingUnknown()), m_pSite(site)
+{
+}
+
+HRESULT STDMETHODCALLTYPE CCustomControlSite::XHttpSecurity::GetWindow(REFGUID, HWND* phwnd)
+{
+    if (!phwnd)
+        return E_POINTER;
+    return static_cast<IOleInPlaceSite*>(m_pSite)->GetWindow(phwnd);
+}
+
+HRESULT STDMETHODCALLTYPE CCustomControlSite::XHttpSecurity::OnSecurityProblem(DWORD dwProblem)
+{
+    switch (dwProblem) {
+    case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
+    case ERROR_INTERNET_SEC_CERT_CN_INVALID:
+    case ERROR_INTERNET_INVALID_CA:
+    case ERROR_INTERNET_CLIENT_AUTH_CERT_NEEDED:
+    case ERROR_INTERNET_SEC_INVALID_CERT:
+    case ERROR_INTERNET_SEC_CERT_ERRORS:
+    case ERROR_INTERNET_SEC_CERT_REV_FAILED:
+    case ERROR_INTERNET_SEC_CERT_NO_REV:
+    case ERROR_INTERNET_SEC_CERT_REVOKED:
+        // Stopped, with no question to the player: the page then fails and
+        // the panel says why.
+        m_pSite->m_dwRefusedProblem = dwProblem;
+        return E_ABORT;
+    default: return S_FALSE; // redirects between http and https: as the browser's settings say
+    }
 }
 
 // IDocHostUIHandler, in slot order ------------------------------------------

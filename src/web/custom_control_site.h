@@ -1,17 +1,26 @@
 // The site every hosted browser gets: the framework's control site plus
 // IDocHostUIHandler, which sets the page rules (no context menu, no 3-D
 // border, no scroll bars, no browser UI) and hands out the application's
-// script object as window.external.
+// script object as window.external; and, through IServiceProvider, the
+// IHttpSecurity that refuses every certificate problem: the player is never
+// offered a way past a certificate that does not hold.
 #pragma once
 
 #include "framework/nested_interface.h"
 #include "framework/ole_site.h"
 
 #include <mshtmhst.h>
+#include <servprov.h>
+#include <urlmon.h>
 
 class CCustomControlSite : public COleControlSite {
 public:
     explicit CCustomControlSite(COleControlContainer* container) noexcept;
+
+    // The WinINet error of the last certificate problem refused since the
+    // last call (ERROR_INTERNET_SEC_CERT_CN_INVALID, ...), or 0. The
+    // navigation it stopped fails with a code that need not say why.
+    DWORD TakeRefusedCertificateProblem() noexcept;
 
 protected:
     void* GetInterface(REFIID iid) noexcept override;
@@ -46,5 +55,25 @@ private:
                                                    IDataObject** ppDORet) override;
     };
 
+    class XServiceProvider final : public CNestedInterface<IServiceProvider> {
+    public:
+        using CNestedInterface::CNestedInterface;
+        HRESULT STDMETHODCALLTYPE QueryService(REFGUID guidService, REFIID riid,
+                                               void** ppvObject) override;
+    };
+
+    class XHttpSecurity final : public CNestedInterface<IHttpSecurity> {
+    public:
+        explicit XHttpSecurity(CCustomControlSite* site) noexcept;
+        HRESULT STDMETHODCALLTYPE GetWindow(REFGUID rguidReason, HWND* phwnd) override;
+        HRESULT STDMETHODCALLTYPE OnSecurityProblem(DWORD dwProblem) override;
+
+    private:
+        CCustomControlSite* const m_pSite;
+    };
+
     XDocHostUIHandler m_xDocHostUIHandler;
+    XServiceProvider m_xServiceProvider;
+    XHttpSecurity m_xHttpSecurity;
+    DWORD m_dwRefusedProblem = 0;
 };

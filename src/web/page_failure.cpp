@@ -81,8 +81,7 @@ std::wstring PageFailureText(PageFailure failure, std::uint32_t status)
     switch (failure) {
     case PageFailure::kNone: return {};
     case PageFailure::kUnreachable: return L"Cannot reach the game's servers.";
-    case PageFailure::kSecureChannel:
-        return L"The secure connection to the game's server failed.";
+    case PageFailure::kSecureChannel: return L"The secure connection to the game's server failed.";
     case PageFailure::kServerError:
         if (IsHttpError(status))
             return L"The game's server answered with an error (HTTP " + std::to_wstring(status) +
