@@ -18,6 +18,8 @@ void* CCustomControlSite::GetInterface(REFIID iid) noexcept
         return static_cast<IDocHostUIHandler*>(&m_xDocHostUIHandler);
     if (iid == IID_IServiceProvider)
         return static_cast<IServiceProvider*>(&m_xServiceProvider);
+    if (iid == IID_IHttpSecurity || iid == IID_IWindowForBindingUI)
+        return static_cast<IHttpSecurity*>(&m_xHttpSecurity);
     return COleControlSite::GetInterface(iid);
 }
 
