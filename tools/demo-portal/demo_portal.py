@@ -10,6 +10,12 @@ default hosts):
 
     demo_portal.py [--update-root DIR] [--log FILE.jsonl] [--ready-file FILE]
                    [--max-seconds N] [--ports U,G,P,S] [--version-delay S]
+                   [--game-outage closed|no-answer|503 --game-outage-file FILE]
+
+While the outage file exists, the game site is down in the way named: its
+port closed (nothing listens), or every request read and the connection
+closed without an answer, or every page answered with 503. Tests create and
+remove the file to take the site down and bring it back.
 
 Every request is logged (site, method, path with query, headers) to the log
 file, one JSON object per line, so end-to-end tests can see what arrived.
@@ -96,6 +102,8 @@ class SiteHandler(BaseHTTPRequestHandler):
         self.recorded = True
         entry = {"site": self.server.site, "method": self.command, "path": self.path,
                  "headers": {k: v for k, v in self.headers.items()}, "time": self.arrived}
+        if getattr(self, "outage", None):
+            entry["outage"] = self.outage
         if answered is not None:
             entry["answered"] = answered
         with self.server.log_lock:
@@ -129,6 +137,15 @@ class SiteHandler(BaseHTTPRequestHandler):
     def do_GET(self):
         self.arrived, self.recorded = time.time(), False
         url = urllib.parse.urlsplit(self.path)
+        outage = self.server.outage if self.server.site == "game" else None
+        if outage and os.path.exists(self.server.outage_file):
+            self.outage = outage
+            if outage == "no-answer":
+                self.record()
+                self.close_connection = True
+                return
+            self.send_body(503, page("Unavailable", "<h1>The moor is closed for now</h1>"))
+            return
         handler = getattr(self, "site_" + self.server.site)
         try:
             handler(url)
@@ -188,25 +205,53 @@ def main(argv):
     parser.add_argument("--version-delay", type=float, default=0,
                         help="seconds the update site waits before answering the version "
                              "page (lets a tour photograph the update splash)")
+    parser.add_argument("--game-outage", choices=("closed", "no-answer", "503"), default=None,
+                        help="how the game site is down while --game-outage-file exists")
+    parser.add_argument("--game-outage-file", default=None)
     args = parser.parse_args(argv)
+    if bool(args.game_outage) != bool(args.game_outage_file):
+        parser.error("--game-outage and --game-outage-file go together")
 
     ports = [int(p) for p in args.ports.split(",")]
     names = ["update", "game", "pay", "portal"]
     hosts = {n: f"127.0.0.1:{p}" for n, p in zip(names, ports)}
     log_file = open(args.log, "a", encoding="utf-8") if args.log else None
     log_lock = threading.Lock()
-    servers = []
-    for name, port in zip(names, ports):
+
+    def start_site(name, port):
         server = ThreadingHTTPServer(("127.0.0.1", port), SiteHandler)
         server.daemon_threads = True
         server.site, server.hosts, server.update_root = name, hosts, args.update_root
         server.log_file, server.log_lock = log_file, log_lock
         server.version_delay = args.version_delay
         server.update_rate = args.update_rate
+        server.outage, server.outage_file = args.game_outage, args.game_outage_file
         threading.Thread(target=server.serve_forever, daemon=True).start()
-        servers.append(server)
+        return server
 
+    def closed_now(name):
+        return (name == "game" and args.game_outage == "closed"
+                and os.path.exists(args.game_outage_file))
+
+    servers = {name: None if closed_now(name) else start_site(name, port)
+               for name, port in zip(names, ports)}
     stop = threading.Event()
+
+    def follow_closed_outage():
+        """Closes the game site's port while the outage file exists."""
+        port = ports[names.index("game")]
+        while not stop.wait(0.05):
+            down = closed_now("game")
+            if down and servers["game"]:
+                servers["game"].shutdown()
+                servers["game"].server_close()
+                servers["game"] = None
+            elif not down and not servers["game"]:
+                servers["game"] = start_site("game", port)
+
+    if args.game_outage == "closed":
+        threading.Thread(target=follow_closed_outage, daemon=True).start()
+
     signal.signal(signal.SIGTERM, lambda *_: stop.set())
     signal.signal(signal.SIGINT, lambda *_: stop.set())
     if args.ready_file:
@@ -215,9 +260,11 @@ def main(argv):
         os.replace(args.ready_file + ".tmp", args.ready_file)
     print("READY " + " ".join(f"{n}={h}" for n, h in hosts.items()), flush=True)
     stop.wait(args.max_seconds if args.max_seconds > 0 else None)
-    for server in servers:
-        server.shutdown()
-        server.server_close()
+    stop.set()
+    for server in list(servers.values()):
+        if server:
+            server.shutdown()
+            server.server_close()
     return 0
 
 
