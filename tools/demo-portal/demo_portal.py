@@ -135,7 +135,8 @@ class SiteHandler(BaseHTTPRequestHandler):
         self.do_GET()
 
     def do_GET(self):
-        self.arrived, self.recorded = time.time(), False
+        # One handler serves every request of a kept-alive connection.
+        self.arrived, self.recorded, self.outage = time.time(), False, None
         url = urllib.parse.urlsplit(self.path)
         outage = self.server.outage if self.server.site == "game" else None
         if outage and os.path.exists(self.server.outage_file):
