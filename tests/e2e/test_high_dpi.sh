@@ -53,6 +53,11 @@ done
 panel_at_150() {
     local dpi=144 launcher="${1:-$ROOT/build/win64/bin/Quillmoor.exe}"
     px() { echo $((($1 * dpi + 48) / 96)); }
+    # "r g b" of one pixel of a picture or screenshot.
+    rgb_at() {
+        local f="%[fx:int(255*p{$2,$3}"
+        convert "$1" -format "$f.r+.5)] $f.g+.5)] $f.b+.5)]" info:
+    }
     export QM_WINE_ROOT="$out/wine-panel" WINEPREFIX="$out/wine-panel/prefix" QM_XVFB_SIZE="$(px 1600)x$(px 900)"
     mkdir -p "$QM_WINE_ROOT/home" && cp -a "$prefix" "$WINEPREFIX" || return 1
     qm_wine_set_dpi $dpi || return 1
@@ -78,11 +83,11 @@ panel_at_150() {
     local shot="$SHOTS/dpi144-page-panel.png"
     import -window root "$shot"
     check "at 150 % the panel's flat middle fills the page's place" \
-        '[ "$(pixel "$shot" $((lx + pl + $(px 40))) $((ly + pt + $(px 60))))" = "16 30 56" ]'
-    local face=($(convert "$ROOT/res/png/202.png" -crop 1x1+56+6 -depth 8 txt:- |
-        awk -F'[(),]' 'NR == 2 { print $2, $3, $4 }'))
-    check "at 150 % the Retry face is drawn where the scaled layout puts it" \
-        '[ "$(pixel "$shot" $((bx + $(px 56))) $((by + $(px 6))))" = "${face[*]}" ]'
+        '[ "$(rgb_at "$shot" $((lx + pl + $(px 40))) $((ly + pt + $(px 60))))" = "16 30 56" ]'
+    local face
+    face=$(rgb_at "$ROOT/res/png/202.png" 56 6)
+    check "at 150 % the Retry face is drawn where the scaled layout puts it ($face)" \
+        '[ "$(rgb_at "$shot" $((bx + $(px 56))) $((by + $(px 6))))" = "$face" ]'
     local before
     for _ in $(seq 1 40); do [ "$(countdown)" -ge 2 ] 2>/dev/null && break; sleep 0.25; done
     before=$(all_logins)
