@@ -1,5 +1,7 @@
 #include "web/page_failure.h"
 
+#include "update/version_text.h"
+
 #include <iterator>
 
 namespace {
@@ -84,7 +86,7 @@ std::wstring PageFailureText(PageFailure failure, std::uint32_t status)
     case PageFailure::kSecureChannel: return L"The secure connection to the game's server failed.";
     case PageFailure::kServerError:
         if (IsHttpError(status))
-            return L"The game's server answered with an error (HTTP " + std::to_wstring(status) +
+            return L"The game's server answered with an error (HTTP " + DecimalText(status) +
                    L").";
         return L"The game's server answered with an error.";
     }
@@ -95,5 +97,5 @@ std::wstring RetryCountdownText(int seconds)
 {
     if (seconds <= 0)
         return L"Trying again\u2026";
-    return L"Trying again in " + std::to_wstring(seconds) + L" s";
+    return L"Trying again in " + DecimalText(seconds) + L" s";
 }
