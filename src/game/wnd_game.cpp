@@ -67,6 +67,10 @@ LRESULT CWndGame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 const EventSinkEntry* CWndGame::GetEventSinkMap() const
 {
     static const EventSinkEntry map[] = {
+        OnControlEvent<&CWndGame::OnGameBeforeNavigate2>(kGameBrowserId, DISPID_BEFORENAVIGATE2),
+        OnControlEvent<&CWndGame::OnGameNavigateError>(kGameBrowserId, DISPID_NAVIGATEERROR),
+        OnControlEvent<&CWndGame::OnGameNavigateComplete2>(kGameBrowserId,
+                                                           DISPID_NAVIGATECOMPLETE2),
         OnControlEvent<&CWndGame::OnGameNewWindow2>(kGameBrowserId, DISPID_NEWWINDOW2),
         OnControlEvent<&CWndGame::OnPopupNavigate>(kPopupBrowserId, DISPID_BEFORENAVIGATE2),
         EndOfEventSinkMap(),
@@ -122,6 +126,9 @@ void CWndGame::CreateBrowsers()
         } catch (const CException&) {
             // A browser that refuses a property still shows pages.
         }
+        if (!m_pagePanel.Create(m_browserGame, IDC_GAME_PAGE_PANEL))
+            WriteLog(L"Page panel not created [Error Code = %d]",
+                     static_cast<int>(::GetLastError()));
     }
     const RECT none{0, 0, 0, 0};
     if (m_browserPopup.Create(nullptr, kBrowserStyle, none, this, kPopupBrowserId)) {
@@ -196,6 +203,23 @@ void CWndGame::OnNotify(INotification* notification)
 bool CWndGame::IsSame(IObserver* other)
 {
     return other == static_cast<IObserver*>(this);
+}
+
+void CWndGame::OnGameBeforeNavigate2(IDispatch* pDisp, VARIANT*, VARIANT*, VARIANT*, VARIANT*,
+                                     VARIANT*, BOOL*)
+{
+    m_pagePanel.OnBeforeNavigate(pDisp);
+}
+
+void CWndGame::OnGameNavigateError(IDispatch* pDisp, VARIANT*, VARIANT*, VARIANT* StatusCode,
+                                   BOOL* Cancel)
+{
+    m_pagePanel.OnNavigateError(pDisp, StatusCode, Cancel);
+}
+
+void CWndGame::OnGameNavigateComplete2(IDispatch* pDisp, VARIANT*)
+{
+    m_pagePanel.OnNavigateComplete(pDisp);
 }
 
 void CWndGame::OnGameNewWindow2(IDispatch** ppDisp, BOOL* Cancel)

@@ -13,6 +13,7 @@
 #include "login/tessel_dlg.h"
 #include "skin/gt_button.h"
 #include "update/dlg_update.h"
+#include "web/page_panel.h"
 #include "web/web_browser2.h"
 
 struct EventSinkEntry;
@@ -51,6 +52,7 @@ public:
     CDlgMsgBox m_dlgMsgBox;
     CWebBrowser2 m_browserGame;
     CWebBrowser2 m_browserPopup;
+    CPagePanel m_pagePanel; // in the game page's place while it cannot be reached
     CImage m_imgTitleLeft;
     CImage m_imgTitleMid;
     CImage m_imgTitleRight;
@@ -93,7 +95,14 @@ private:
 
     bool m_bFaceBuilt = false;
 
-    // Event-sink members that name this window's popup browser.
+    // Event-sink members: the game browser's, and those that name this
+    // window's popup browser.
+    void OnGameBeforeNavigate2(IDispatch* pDisp, VARIANT* URL, VARIANT* Flags,
+                               VARIANT* TargetFrameName, VARIANT* PostData, VARIANT* Headers,
+                               BOOL* Cancel);
+    void OnGameNavigateError(IDispatch* pDisp, VARIANT* URL, VARIANT* TargetFrameName,
+                             VARIANT* StatusCode, BOOL* Cancel);
+    void OnGameNavigateComplete2(IDispatch* pDisp, VARIANT* URL);
     void OnGameNewWindow2(IDispatch** ppDisp, BOOL* Cancel);
     void OnPopupNavigate(IDispatch* pDisp, VARIANT* URL, VARIANT* Flags, VARIANT* TargetFrameName,
                          VARIANT* PostData, VARIANT* Headers, BOOL* Cancel);

@@ -109,6 +109,8 @@ void CWndGame::EnterGame(const wchar_t* url)
     ::RegisterHotKey(m_hWnd, kBossKeyId, 0, VK_F9);
     m_tray.SetIcon(m_hIcon, L"Quillmoor");
 
+    // Kept for the panel's tries while the game page cannot be reached.
+    m_pagePanel.SetRetryAddress(url);
     if (m_browserGame.m_hWnd) {
         VARIANT address;
         ::VariantInit(&address);

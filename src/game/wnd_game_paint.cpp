@@ -39,6 +39,7 @@ void CWndGame::LayOut(int cx, int cy)
         RECT r{};
         GetBrowserRect(&r);
         m_browserGame.SetWindowPos(nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, 0);
+        m_pagePanel.FollowBrowser();
     }
     if (m_btnClose.m_hWnd) {
         RECT client{};

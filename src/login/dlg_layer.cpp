@@ -85,6 +85,9 @@ const EventSinkEntry* CDlgLayer::GetEventSinkMap() const
     static const EventSinkEntry map[] = {
         OnControlEvent<&CDlgLayer::OnPageBeforeNavigate2>(kIdPageBrowser, DISPID_BEFORENAVIGATE2),
         OnControlEvent<&CDlgLayer::OnPageNewWindow2>(kIdPageBrowser, DISPID_NEWWINDOW2),
+        OnControlEvent<&CDlgLayer::OnPageNavigateError>(kIdPageBrowser, DISPID_NAVIGATEERROR),
+        OnControlEvent<&CDlgLayer::OnPageNavigateComplete2>(kIdPageBrowser,
+                                                            DISPID_NAVIGATECOMPLETE2),
         OnControlEvent<&CDlgLayer::OnPopupBeforeNavigate2>(kIdPopupBrowser, DISPID_BEFORENAVIGATE2),
         EndOfEventSinkMap(),
     };
@@ -133,6 +136,11 @@ BOOL CDlgLayer::OnInitDialog()
     } catch (const COleDispatchException& e) {
         LogDispatchFailure(L"Page browser not registered as a browser", e);
     }
+
+    if (m_pagePanel.Create(m_browser, IDC_LOGIN_PAGE_PANEL))
+        m_pagePanel.SetRetryAddress(m_strLoginPage);
+    else
+        WriteLog(L"Page panel not created [Error Code = %d]", static_cast<int>(::GetLastError()));
 
     ListenForPageEntry();
     LoadLoginPage(m_strLoginPage);
@@ -214,13 +222,15 @@ void CDlgLayer::OnBtnService()
     OpenInDefaultBrowser(ServicePageAddress());
 }
 
-void CDlgLayer::OnPageBeforeNavigate2(IDispatch*, VARIANT* URL, VARIANT*, VARIANT*, VARIANT*,
+void CDlgLayer::OnPageBeforeNavigate2(IDispatch* pDisp, VARIANT* URL, VARIANT*, VARIANT*, VARIANT*,
                                       VARIANT*, BOOL* Cancel)
 {
     // Any frame counts as much as the page itself.
     const std::wstring url = VariantString(URL);
-    if (!IsGameEntryAddress(url, m_strEnterMarker))
+    if (!IsGameEntryAddress(url, m_strEnterMarker)) {
+        m_pagePanel.OnBeforeNavigate(pDisp);
         return;
+    }
     // The page stays where it is; the game window loads the address.
     *Cancel = TRUE;
     PostEnterGame(url);
@@ -229,6 +239,17 @@ void CDlgLayer::OnPageBeforeNavigate2(IDispatch*, VARIANT* URL, VARIANT*, VARIAN
 void CDlgLayer::OnPageNewWindow2(IDispatch** ppDisp, BOOL* Cancel)
 {
     OnNewWindow2(m_browserPopup, ppDisp, Cancel);
+}
+
+void CDlgLayer::OnPageNavigateError(IDispatch* pDisp, VARIANT*, VARIANT*, VARIANT* StatusCode,
+                                    BOOL* Cancel)
+{
+    m_pagePanel.OnNavigateError(pDisp, StatusCode, Cancel);
+}
+
+void CDlgLayer::OnPageNavigateComplete2(IDispatch* pDisp, VARIANT*)
+{
+    m_pagePanel.OnNavigateComplete(pDisp);
 }
 
 void CDlgLayer::OnPopupBeforeNavigate2(IDispatch* pDisp, VARIANT* URL, VARIANT* Flags,

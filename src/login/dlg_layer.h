@@ -9,11 +9,15 @@
 // and the address is posted as NT_ENTER_GAME. A page may also enter the game by
 // calling window.external.entergame() (NT_WEB_ENTER_GAME): the layer listens
 // for that from its creation until the game is entered once.
+//
+// When the login page cannot be reached, a panel in the skin takes the page's
+// place, says why and tries again (web/page_panel.h).
 #pragma once
 
 #include "app/notification.h"
 #include "framework/dialog.h"
 #include "skin/gt_button.h"
+#include "web/page_panel.h"
 #include "web/web_browser2.h"
 
 #include <string>
@@ -51,6 +55,9 @@ public:
                                VARIANT* TargetFrameName, VARIANT* PostData, VARIANT* Headers,
                                BOOL* Cancel);
     void OnPageNewWindow2(IDispatch** ppDisp, BOOL* Cancel);
+    void OnPageNavigateError(IDispatch* pDisp, VARIANT* URL, VARIANT* TargetFrameName,
+                             VARIANT* StatusCode, BOOL* Cancel);
+    void OnPageNavigateComplete2(IDispatch* pDisp, VARIANT* URL);
     void OnPopupBeforeNavigate2(IDispatch* pDisp, VARIANT* URL, VARIANT* Flags,
                                 VARIANT* TargetFrameName, VARIANT* PostData, VARIANT* Headers,
                                 BOOL* Cancel);
@@ -60,6 +67,7 @@ public:
 
     CWebBrowser2 m_browser;      // the page browser, template control 1000
     CWebBrowser2 m_browserPopup; // receives the page's new windows, never seen
+    CPagePanel m_pagePanel;      // in the page's place while it cannot be reached
     GTButton m_btnClose;
     GTButton m_btnMinimize;
     GTButton m_btnOfficialSite;

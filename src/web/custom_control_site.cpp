@@ -3,9 +3,12 @@
 #include "app/tessel_app.h"
 #include "web/imp_idispatch.h"
 
+#include <utility>
+#include <wininet.h>
+
 CCustomControlSite::CCustomControlSite(COleControlContainer* container) noexcept
     : COleControlSite(container), m_xDocHostUIHandler(GetControllingUnknown()),
-      m_xHttpSecurity(GetControllingUnknown()), m_xServiceProvider(GetControllingUnknown())
+      m_xServiceProvider(GetControllingUnknown()), m_xHttpSecurity(this)
 {
 }
 
@@ -20,7 +23,12 @@ void* CCustomControlSite::GetInterface(REFIID iid) noexcept
     return COleControlSite::GetInterface(iid);
 }
 
-// IServiceProvider and IHttpSecurity --------------------------------------------
+DWORD CCustomControlSite::TakeRefusedSecurityProblem() noexcept
+{
+    return std::exchange(m_dwRefusedProblem, 0);
+}
+
+// IServiceProvider ----------------------------------------------------------
 
 HRESULT STDMETHODCALLTYPE CCustomControlSite::XServiceProvider::QueryService(REFGUID guidService,
                                                                              REFIID riid,
@@ -29,9 +37,18 @@ HRESULT STDMETHODCALLTYPE CCustomControlSite::XServiceProvider::QueryService(REF
     if (!ppvObject)
         return E_POINTER;
     *ppvObject = nullptr;
+    // The browser's downloads ask their host how to treat a certificate;
+    // every other service is the browser's own.
     if (guidService != IID_IHttpSecurity)
-        return E_NOINTERFACE; // every other service is the browser's own
+        return E_NOINTERFACE;
     return QueryInterface(riid, ppvObject);
+}
+
+// IHttpSecurity -------------------------------------------------------------
+
+CCustomControlSite::XHttpSecurity::XHttpSecurity(CCustomControlSite* site) noexcept
+    : CNestedInterface(site->GetControllingUnknown()), m_pSite(site)
+{
 }
 
 HRESULT STDMETHODCALLTYPE CCustomControlSite::XHttpSecurity::GetWindow(REFGUID, HWND* phwnd)
@@ -42,11 +59,16 @@ HRESULT STDMETHODCALLTYPE CCustomControlSite::XHttpSecurity::GetWindow(REFGUID, 
     return S_FALSE;
 }
 
-HRESULT STDMETHODCALLTYPE CCustomControlSite::XHttpSecurity::OnSecurityProblem(DWORD)
+HRESULT STDMETHODCALLTYPE CCustomControlSite::XHttpSecurity::OnSecurityProblem(DWORD dwProblem)
 {
-    // Whatever the problem (a certificate the system does not trust, a
-    // redirect from https to http, a client certificate asked for), the
-    // download ends here and nothing more is sent to that host.
+    // A redirect from http up to https is as the browser's settings say.
+    if (dwProblem == ERROR_INTERNET_HTTP_TO_HTTPS_ON_REDIR)
+        return S_FALSE;
+    // Anything else (a certificate the system does not trust, a redirect from
+    // https to http, a client certificate asked for) ends the download here,
+    // with no question to the player and nothing more sent to that host; the
+    // page then fails and the panel says why.
+    m_pSite->m_dwRefusedProblem = dwProblem;
     return E_ABORT;
 }
 

@@ -1,9 +1,10 @@
 // The site every hosted browser gets: the framework's control site plus
 // IDocHostUIHandler, which sets the page rules (no context menu, no 3-D
 // border, no scroll bars, no browser UI) and hands out the application's
-// script object as window.external; and IServiceProvider, through which the
-// browser's downloads find IHttpSecurity, which lets no page past a
-// certificate the system does not trust.
+// script object as window.external; and, through IServiceProvider, the
+// IHttpSecurity that refuses every security problem of a page's download: the
+// player is never offered a way past a certificate that does not hold, nor a
+// redirect out of https.
 #pragma once
 
 #include "framework/nested_interface.h"
@@ -16,6 +17,11 @@
 class CCustomControlSite : public COleControlSite {
 public:
     explicit CCustomControlSite(COleControlContainer* container) noexcept;
+
+    // The WinINet error of the last security problem refused since the last
+    // call (ERROR_INTERNET_SEC_CERT_CN_INVALID, ...), or 0. The
+    // navigation it stopped fails with a code that need not say why.
+    DWORD TakeRefusedSecurityProblem() noexcept;
 
 protected:
     void* GetInterface(REFIID iid) noexcept override;
@@ -50,7 +56,6 @@ private:
                                                    IDataObject** ppDORet) override;
     };
 
-    // Offers the site's IHttpSecurity as the one service of the host's.
     class XServiceProvider final : public CNestedInterface<IServiceProvider> {
     public:
         using CNestedInterface::CNestedInterface;
@@ -58,17 +63,18 @@ private:
                                                void** ppvObject) override;
     };
 
-    // Asked by the browser's download when a certificate fails or a
-    // redirect leaves https: it refuses, so the page is not loaded and no
-    // dialog or error page offers to go on anyway.
     class XHttpSecurity final : public CNestedInterface<IHttpSecurity> {
     public:
-        using CNestedInterface::CNestedInterface;
+        explicit XHttpSecurity(CCustomControlSite* site) noexcept;
         HRESULT STDMETHODCALLTYPE GetWindow(REFGUID rguidReason, HWND* phwnd) override;
         HRESULT STDMETHODCALLTYPE OnSecurityProblem(DWORD dwProblem) override;
+
+    private:
+        CCustomControlSite* const m_pSite;
     };
 
     XDocHostUIHandler m_xDocHostUIHandler;
-    XHttpSecurity m_xHttpSecurity;
     XServiceProvider m_xServiceProvider;
+    XHttpSecurity m_xHttpSecurity;
+    DWORD m_dwRefusedProblem = 0;
 };

@@ -28,6 +28,7 @@ class PortalFixture(unittest.TestCase):
     """Starts the demo portal on free ports with one published version page."""
     version_delay = 0
     tls = False  # served with a certificate for localhost from a demo CA made for the test
+    outage_kind = None  # the game site down this way from the start
 
     def setUp(self):
         self.dir = tempfile.TemporaryDirectory()
@@ -46,10 +47,18 @@ class PortalFixture(unittest.TestCase):
         with open(os.path.join(self.root, "clientkv3", "portHatch", "qlm_Orbo.html"), "w") as f:
             f.write("1.0.0.9")
         ready = os.path.join(self.dir.name, "ready")
+        self.outage_file = os.path.join(self.dir.name, "down")
+        outage = []
+        if self.outage_kind:
+            open(self.outage_file, "w").close()
+            outage = ["--game-outage", self.outage_kind, "--game-outage-file", self.outage_file]
+            if self.outage_kind == "wrong-name":
+                outage += ["--game-outage-cert", os.path.join(folder, "other-name.pem")]
         self.proc = subprocess.Popen(
             [sys.executable, PORTAL, "--ports", ",".join(map(str, self.ports)),
              "--log", self.log, "--update-root", self.root, "--ready-file", ready,
-             "--max-seconds", "60", "--version-delay", str(self.version_delay), *extra],
+             "--max-seconds", "60", "--version-delay", str(self.version_delay), *extra]
+            + outage,
             stdout=subprocess.DEVNULL)
         deadline = time.time() + 10
         while not os.path.exists(ready):
@@ -162,6 +171,37 @@ class DelayedVersionPageTest(PortalFixture):
         entry = self.entries()[0]
         self.assertLess(entry["answered"] - entry["time"], 0.3)
 
+
+class GameOutageTest(PortalFixture):
+    def test_each_kind_of_outage_lasts_while_its_file_exists(self):
+        for kind, down in (("closed", "ConnectionRefusedError"),
+                           ("no-answer", "RemoteDisconnected"), ("503", 503),
+                           ("wrong-name", "SSLCertVerificationError")):
+            with self.subTest(kind=kind):
+                self.tearDown()
+                self.outage_kind = kind
+                self.tls = kind == "wrong-name"
+                self.setUp()
+                try:
+                    got = self.get("game", "/client")[0]
+                except (ConnectionError, ssl.SSLError, http.client.HTTPException) as e:
+                    got = type(e).__name__
+                self.assertEqual(got, down)
+                self.assertEqual(self.get("update", "/clientkv3/portHatch/qlm_Orbo.html")[0],
+                                 200, "only the game site is down")
+                os.remove(self.outage_file)
+                deadline = time.time() + 5
+                while True:  # a closed port opens again within a poll
+                    try:
+                        self.assertEqual(self.get("game", "/client")[0], 200)
+                        break
+                    except ConnectionError:
+                        self.assertLess(time.time(), deadline)
+                        time.sleep(0.05)
+                outages = [e.get("outage") for e in self.entries() if e["site"] == "game"]
+                # No request gets past a closed port or a refused certificate.
+                self.assertEqual(outages, [None] if kind in ("closed", "wrong-name") else
+                                 [kind, None])
 
 if __name__ == "__main__":
     unittest.main()

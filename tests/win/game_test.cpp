@@ -13,6 +13,7 @@
 #include "login/web_addresses.h"
 #include "support/browser_event_args.h"
 #include "support/browser_log.h"
+#include "support/recording_http_server.h"
 #include "support/test_files.h"
 #include "support/test_server.h"
 #include "support/test_support.h"
@@ -137,7 +138,7 @@ TEST_F(GameWindow, CreationLeavesTheFaceToTheFirstShow)
     int children = 0;
     for (HWND c = ::GetWindow(hwnd, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
         ++children;
-    EXPECT_EQ(children, 11) << "two browsers and nine buttons";
+    EXPECT_EQ(children, 12) << "two browsers, the page panel and nine buttons";
     ASSERT_NE(game->m_browserGame.m_hWnd, nullptr);
     ASSERT_NE(game->m_browserPopup.m_hWnd, nullptr);
     EXPECT_EQ(::GetDlgCtrlID(game->m_browserGame.m_hWnd), 100);
@@ -263,6 +264,40 @@ TEST_F(GameWindow, ASecondEntryWhileAPageIsShownIsIgnored)
     EXPECT_FALSE(::IsWindowVisible(hwnd)) << "not even the visibility changes";
     EXPECT_EQ(server.Log().find("n=2"), std::string::npos);
     EXPECT_EQ(g_trayMessages.size(), 1u);
+}
+
+TEST_F(GameWindow, AGamePageThatCannotBeReachedGivesWayToThePanelUntilTheSiteIsBack)
+{
+    unsigned short port = 0;
+    {
+        const qmtest::RecordingHttpServer probe; // a port nothing listens on once it goes
+        port = probe.Port();
+    }
+    const std::wstring url = L"http://127.0.0.1:" + std::to_wstring(port) + L"/login.php?user=a";
+    Post(NT_ENTER_GAME, reinterpret_cast<NotificationArg>(url.c_str()));
+    CPagePanel& panel = game->m_pagePanel;
+    ASSERT_TRUE(qmtest::PumpUntil([&] { return panel.IsShown(); }, 15000));
+    EXPECT_EQ(panel.CauseText(), L"Cannot reach the game's servers.");
+    EXPECT_FALSE(game->m_browserGame.IsWindowVisible());
+    RECT browser{};
+    game->GetBrowserRect(&browser);
+    const RECT placed = ChildRect(hwnd, panel.m_hWnd);
+    EXPECT_TRUE(::EqualRect(&placed, &browser)) << placed.right << "x" << placed.bottom;
+    // The window around it works as before: F9 is the game window's, the icon is there.
+    EXPECT_FALSE(::RegisterHotKey(nullptr, 1, 0, VK_F9));
+    EXPECT_EQ(g_trayMessages.size(), 1u);
+    PlaceNormal(1300, 800);
+    game->GetBrowserRect(&browser);
+    const RECT moved = ChildRect(hwnd, panel.m_hWnd);
+    EXPECT_TRUE(::EqualRect(&moved, &browser)) << "the panel follows the browser's place";
+
+    const qmtest::RecordingHttpServer site(port);
+    ASSERT_TRUE(site.Running()) << site.Error();
+    EXPECT_TRUE(
+        qmtest::PumpUntil([&] { return site.Saw("GET /login.php?user=a HTTP/1.1"); }, 17000))
+        << "the entry address is tried again";
+    EXPECT_TRUE(qmtest::PumpUntil([&] { return !panel.IsShown(); }, 15000));
+    EXPECT_TRUE(game->m_browserGame.IsWindowVisible());
 }
 
 TEST_F(GameWindow, OnlyARestoreToTheNormalStateCentresTheWindow)

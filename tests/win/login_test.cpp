@@ -17,6 +17,7 @@
 #include "framework/handles.h"
 #include "framework/image.h"
 #include "framework/occ.h"
+#include "framework/ole_site.h"
 #include "framework/variant.h"
 #include "game/wnd_game.h"
 #include "login/dlg_layer.h"
@@ -31,6 +32,10 @@
 #include "support/test_support.h"
 #include "web/custom_occ_manager.h"
 #include "web/imp_idispatch.h"
+#include "web/page_panel.h"
+
+#include <urlmon.h>
+#include <wininet.h>
 
 #include <gtest/gtest.h>
 
@@ -126,7 +131,25 @@ ComPtr<IWebBrowser2> WebBrowserOf(const CWnd& control)
 }
 
 using qmtest::BeforeNavigate2Args;
+using qmtest::NavigateErrorArgs;
 using qmtest::NewWindow2Args;
+
+// A port nothing listens on (one a server just gave up), for a site that is down.
+unsigned short ClosedPort()
+{
+    const GameSite probe;
+    return probe.Port();
+}
+
+// The whole seconds of a countdown line, "Trying again in 8 s"; -1 for
+// any other text.
+int CountdownSeconds(const std::wstring& line)
+{
+    const std::wstring prefix = L"Trying again in ";
+    if (line.compare(0, prefix.size(), prefix) != 0)
+        return -1;
+    return std::stoi(line.substr(prefix.size()));
+}
 
 // The hidden window that stands for the game window as the login window's
 // first owner.
@@ -161,11 +184,12 @@ protected:
 
     // Creates and shows the login window as the game window does, with its
     // login page on `site` when one is given.
-    void Open(const GameSite* site = nullptr)
+    void Open(const GameSite* site = nullptr) { OpenAt(site ? site->Url(L"/client") : L""); }
+    // The same with the login page at `loginPage` (empty: the configured one).
+    void OpenAt(const std::wstring& loginPage)
     {
         login = std::make_unique<CTesselDlg>();
-        if (site)
-            Layer().m_strLoginPage = site->Url(L"/client");
+        Layer().m_strLoginPage = loginPage;
         ASSERT_TRUE(login->Create(IDD_UPDATE_LOGIN, &owner));
         login->CenterWindow();
         login->BringWindowToTop();
@@ -416,6 +440,142 @@ TEST_F(LoginWindow, PageBrowserLoadsTheLoginPageFromTheGameSite)
         [&] { return Layer().m_browser.GetLocationURL() == site.Url(L"/client"); }, kWaitMs))
         << Narrow(Layer().m_browser.GetLocationURL());
     EXPECT_TRUE(witness.entries.empty());
+}
+
+TEST_F(LoginWindow, UnreachableLoginPageGivesWayToThePanelUntilTheSiteIsBack)
+{
+    const unsigned short port = ClosedPort();
+    OpenAt(L"http://127.0.0.1:" + std::to_wstring(port) + L"/client");
+    CPagePanel& panel = Layer().m_pagePanel;
+    ASSERT_TRUE(qmtest::PumpUntil([&] { return panel.IsShown(); }, kWaitMs));
+    EXPECT_FALSE(Layer().m_browser.IsWindowVisible()) << "the browser's own error page is not seen";
+    const RECT placed = ChildRect(Layer().m_hWnd, panel.m_hWnd);
+    const RECT page{385, 232, 385 + 650, 232 + 330};
+    EXPECT_TRUE(::EqualRect(&placed, &page))
+        << placed.left << "," << placed.top << " " << placed.right << "," << placed.bottom;
+    EXPECT_EQ(panel.CauseText(), L"Cannot reach the game's servers.");
+    EXPECT_EQ(qmtest::WindowText(panel.m_hWnd), panel.CauseText() + L"\n" + panel.CountdownText());
+    const HWND retry = ::GetDlgItem(panel.m_hWnd, IDC_PAGE_RETRY);
+    ASSERT_NE(retry, nullptr);
+    const RECT button = ChildRect(panel.m_hWnd, retry);
+    EXPECT_EQ(button.right - button.left, 112);
+    EXPECT_EQ(button.left, (650 - 112) / 2);
+
+    // Back while the panel counts down: the page is asked for again before
+    // the count has run out, and takes the panel's place again.
+    int shown = -1;
+    ASSERT_TRUE(qmtest::PumpUntil(
+        [&] { return (shown = CountdownSeconds(panel.CountdownText())) > 0; }, kWaitMs));
+    EXPECT_LE(shown, 16) << "the first tries wait 4, 8 and 16 s at the most";
+    const ULONGLONG back = ::GetTickCount64();
+    GameSite site(port);
+    ASSERT_TRUE(site.Running()) << site.Error();
+    ASSERT_TRUE(qmtest::PumpUntil([&] { return site.Saw("GET /client HTTP/1.1"); },
+                                  static_cast<DWORD>(shown) * 1000 + 500));
+    EXPECT_LE(::GetTickCount64() - back, static_cast<ULONGLONG>(shown) * 1000 + 500);
+    ASSERT_TRUE(qmtest::PumpUntil([&] { return !panel.IsShown(); }, kWaitMs));
+    EXPECT_TRUE(Layer().m_browser.IsWindowVisible());
+    EXPECT_TRUE(witness.entries.empty());
+}
+
+TEST_F(LoginWindow, EachAnswerOfTheSiteShowsItsCauseOrNoPanel)
+{
+    const struct {
+        int answer;
+        const wchar_t* cause; // null: the page came, no panel
+    } cases[] = {
+        {503, L"The game's server answered with an error (HTTP 503)."},
+        {0, L"Cannot reach the game's servers."},
+        {404, L"The game's server answered with an error (HTTP 404)."},
+        {200, nullptr},
+    };
+    for (const auto& c : cases) {
+        GameSite site;
+        ASSERT_TRUE(site.Running());
+        site.SetAnswer(c.answer);
+        Open(&site);
+        CPagePanel& panel = Layer().m_pagePanel;
+        ASSERT_TRUE(qmtest::PumpUntil([&] { return site.Saw("GET /client HTTP/1.1"); }, kWaitMs));
+        if (c.cause) {
+            ASSERT_TRUE(qmtest::PumpUntil([&] { return panel.IsShown(); }, kWaitMs)) << c.answer;
+            EXPECT_EQ(panel.CauseText(), c.cause);
+        }
+        // Wine ends each of them with 0x800C0010 too: it must not hide the panel.
+        AwaitRequestsUpTo(site, "/client"); // one more round trip of the same kind
+        qmtest::PumpUntil([] { return false; }, 300);
+        EXPECT_EQ(panel.IsShown(), c.cause != nullptr) << c.answer;
+        EXPECT_EQ(Layer().m_browser.IsWindowVisible() != FALSE, c.cause == nullptr) << c.answer;
+        login.reset();
+    }
+}
+
+TEST_F(LoginWindow, RetryAsksForTheLoginPageAtOnce)
+{
+    GameSite site;
+    ASSERT_TRUE(site.Running());
+    site.SetAnswer(503);
+    Open(&site);
+    CPagePanel& panel = Layer().m_pagePanel;
+    ASSERT_TRUE(qmtest::PumpUntil([&] { return panel.IsShown(); }, kWaitMs));
+    ASSERT_GT(CountdownSeconds(panel.CountdownText()), 0);
+    const std::size_t before = site.Requests().size();
+    Click(::GetDlgItem(panel.m_hWnd, IDC_PAGE_RETRY));
+    EXPECT_EQ(panel.CountdownText(), L"Trying again\u2026");
+    // Well before the shortest automatic wait, 2 s.
+    EXPECT_TRUE(qmtest::PumpUntil([&] { return site.Requests().size() > before; }, 1500));
+    EXPECT_EQ(site.Requests().back(), "GET /client HTTP/1.1");
+    EXPECT_TRUE(
+        qmtest::PumpUntil([&] { return CountdownSeconds(panel.CountdownText()) > 0; }, kWaitMs))
+        << "the failed try counts down again";
+}
+
+TEST_F(LoginWindow, AFailingFrameAndTheNormalEndOfAServedPageShowNoPanel)
+{
+    GameSite site;
+    ASSERT_TRUE(site.Running());
+    Open(&site);
+    AwaitRequestsUpTo(site, "/client");
+    ComPtr<IDispatch> frame, page;
+    ASSERT_EQ(ComPtr<IUnknown>(Layer().m_browserPopup.GetControlUnknown()).query(frame), S_OK);
+    ASSERT_EQ(ComPtr<IUnknown>(Layer().m_browser.GetControlUnknown()).query(page), S_OK);
+    for (const LONG code : {LONG(0x800C0008), LONG(503), LONG(0)}) {
+        NavigateErrorArgs event(frame.get(), L"http://games.example/frame", code);
+        ASSERT_EQ(AfxRouteControlEvent(&Layer(), 1000, DISPID_NAVIGATEERROR, &event.params), S_OK);
+        EXPECT_EQ(event.cancel, VARIANT_FALSE) << "a frame keeps its own error page";
+    }
+    NavigateErrorArgs served(page.get(), site.Url(L"/client").c_str(), LONG(0x800C0010));
+    ASSERT_EQ(AfxRouteControlEvent(&Layer(), 1000, DISPID_NAVIGATEERROR, &served.params), S_OK);
+    EXPECT_FALSE(Layer().m_pagePanel.IsShown());
+    EXPECT_TRUE(Layer().m_browser.IsWindowVisible());
+}
+
+TEST_F(LoginWindow, ACertificateProblemIsRefusedAndThePanelSaysTheSecureConnectionFailed)
+{
+    GameSite site;
+    ASSERT_TRUE(site.Running());
+    Open(&site);
+    AwaitRequestsUpTo(site, "/client");
+    // What the browser's download asks its host when a certificate does not hold.
+    ComPtr<IServiceProvider> services;
+    ComPtr<IHttpSecurity> security;
+    ASSERT_EQ(ComPtr<IUnknown>(Layer().m_browser.m_pCtrlSite->GetControllingUnknown())
+                  .query(IID_IServiceProvider, services),
+              S_OK);
+    ASSERT_EQ(services->QueryService(IID_IHttpSecurity, IID_IHttpSecurity,
+                                     reinterpret_cast<void**>(security.put())),
+              S_OK);
+    EXPECT_EQ(security->OnSecurityProblem(ERROR_INTERNET_HTTP_TO_HTTPS_ON_REDIR), S_FALSE);
+    EXPECT_EQ(security->OnSecurityProblem(ERROR_INTERNET_SEC_CERT_CN_INVALID), E_ABORT)
+        << "no way past a certificate for another name";
+    // The stopped download ends in a code that need not say why.
+    ComPtr<IDispatch> page;
+    ASSERT_EQ(ComPtr<IUnknown>(Layer().m_browser.GetControlUnknown()).query(page), S_OK);
+    NavigateErrorArgs event(page.get(), L"https://games.example/client", LONG(E_ABORT));
+    ASSERT_EQ(AfxRouteControlEvent(&Layer(), 1000, DISPID_NAVIGATEERROR, &event.params), S_OK);
+    EXPECT_EQ(event.cancel, VARIANT_TRUE);
+    ASSERT_TRUE(Layer().m_pagePanel.IsShown());
+    EXPECT_EQ(Layer().m_pagePanel.CauseText(),
+              L"The secure connection to the game's server failed.");
 }
 
 TEST_F(LoginWindow, PageNavigationToTheEntryAddressIsCancelledAndPostedOnce)

@@ -11,6 +11,15 @@ default hosts, https://localhost:18701 to :18704):
     demo_portal.py [--update-root DIR] [--log FILE.jsonl] [--ready-file FILE]
                    [--max-seconds N] [--ports U,G,P,S] [--version-delay S]
                    [--tls-cert FILE.pem]
+                   [--game-outage closed|no-answer|503|wrong-name --game-outage-file FILE]
+                   [--game-outage-cert FILE.pem]
+
+While the outage file exists, the game site is down in the way named: its
+port closed (nothing listens), or every request read and the connection
+closed without an answer, or every page answered with 503, or (with
+--tls-cert) the certificate of --game-outage-cert shown instead of the
+site's own, such as one for another name. Tests create and remove the file
+to take the site down and bring it back.
 
 With --tls-cert (a certificate for DNS:localhost and its private key, such as
 localhost.pem of tools/tls/demo-ca) every site speaks TLS only, as
@@ -103,6 +112,8 @@ class SiteHandler(BaseHTTPRequestHandler):
         entry = {"site": self.server.site, "method": self.command, "path": self.path,
                  "headers": {k: v for k, v in self.headers.items()}, "time": self.arrived,
                  "tls": isinstance(self.connection, ssl.SSLSocket)}
+        if getattr(self, "outage", None):
+            entry["outage"] = self.outage
         if answered is not None:
             entry["answered"] = answered
         with self.server.log_lock:
@@ -134,7 +145,17 @@ class SiteHandler(BaseHTTPRequestHandler):
         self.do_GET()
 
     def do_GET(self):
-        self.arrived, self.recorded = time.time(), False
+        # One handler serves every request of a kept-alive connection.
+        self.arrived, self.recorded, self.outage = time.time(), False, None
+        outage = self.server.outage if self.server.site == "game" else None
+        if outage in ("no-answer", "503") and os.path.exists(self.server.outage_file):
+            self.outage = outage
+            if outage == "no-answer":
+                self.record()
+                self.close_connection = True
+                return
+            self.send_body(503, page("Unavailable", "<h1>The moor is closed for now</h1>"))
+            return
         url = urllib.parse.urlsplit(self.path)
         handler = getattr(self, "site_" + self.server.site)
         try:
@@ -185,6 +206,8 @@ class SiteHandler(BaseHTTPRequestHandler):
 class SiteServer(ThreadingHTTPServer):
     daemon_threads = True
     tls = None  # an ssl.SSLContext for a site that speaks TLS
+    outage_tls = None  # the one it speaks instead while its outage file exists
+    outage_file = None
 
     def finish_request(self, request, client_address):
         """The TLS handshake in the connection's own thread, so a client that stalls
@@ -192,8 +215,11 @@ class SiteServer(ThreadingHTTPServer):
         if self.tls is None:
             return super().finish_request(request, client_address)
         request.settimeout(10)
+        tls = self.tls
+        if self.outage_tls and os.path.exists(self.outage_file):
+            tls = self.outage_tls
         try:
-            secure = self.tls.wrap_socket(request, server_side=True)
+            secure = tls.wrap_socket(request, server_side=True)
         except OSError:  # the client refused the certificate, or gave up
             return None
         secure.settimeout(None)
@@ -220,33 +246,75 @@ def main(argv):
     parser.add_argument("--tls-cert", default=None,
                         help="PEM file with a certificate for localhost and its private key: "
                              "every site speaks TLS")
+    parser.add_argument("--game-outage", choices=("closed", "no-answer", "503", "wrong-name"),
+                        default=None, help="how the game site is down while --game-outage-file "
+                                           "exists")
+    parser.add_argument("--game-outage-file", default=None)
+    parser.add_argument("--game-outage-cert", default=None,
+                        help="the PEM certificate and key the game site shows instead of its "
+                             "own during a wrong-name outage")
     args = parser.parse_args(argv)
+    if bool(args.game_outage) != bool(args.game_outage_file):
+        parser.error("--game-outage and --game-outage-file go together")
+    if args.game_outage == "wrong-name" and not (args.tls_cert and args.game_outage_cert):
+        parser.error("--game-outage wrong-name needs --tls-cert and --game-outage-cert")
 
     ports = [int(p) for p in args.ports.split(",")]
     names = ["update", "game", "pay", "portal"]
-    tls = None
-    if args.tls_cert:
-        tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    def server_context(option, pem):
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         try:
-            tls.load_cert_chain(args.tls_cert)
+            context.load_cert_chain(pem)
         except (OSError, ssl.SSLError) as e:
-            parser.error(f"--tls-cert {args.tls_cert!r}: {e}")
+            parser.error(f"{option} {pem!r}: {e}")
+        return context
+
+    tls = server_context("--tls-cert", args.tls_cert) if args.tls_cert else None
+    outage_tls = None
+    if args.game_outage == "wrong-name":
+        outage_tls = server_context("--game-outage-cert", args.game_outage_cert)
     base = "https://localhost" if tls else "http://127.0.0.1"
     origins = {n: f"{base}:{p}" for n, p in zip(names, ports)}
     log_file = open(args.log, "a", encoding="utf-8") if args.log else None
     log_lock = threading.Lock()
-    servers = []
-    for name, port in zip(names, ports):
+
+    def start_site(name, port):
         server = SiteServer(("127.0.0.1", port), SiteHandler)
         server.tls = tls
         server.site, server.origins, server.update_root = name, origins, args.update_root
         server.log_file, server.log_lock = log_file, log_lock
         server.version_delay = args.version_delay
         server.update_rate = args.update_rate
+        server.outage, server.outage_file = args.game_outage, args.game_outage_file
+        if name == "game":
+            server.outage_tls = outage_tls
         threading.Thread(target=server.serve_forever, daemon=True).start()
-        servers.append(server)
+        return server
+
+    def closed_now(name):
+        return (name == "game" and args.game_outage == "closed"
+                and os.path.exists(args.game_outage_file))
+
+    servers = {name: None if closed_now(name) else start_site(name, port)
+               for name, port in zip(names, ports)}
 
     stop = threading.Event()
+
+    def follow_closed_outage():
+        """Closes the game site's port while the outage file exists."""
+        port = ports[names.index("game")]
+        while not stop.wait(0.05):
+            down = closed_now("game")
+            if down and servers["game"]:
+                servers["game"].shutdown()
+                servers["game"].server_close()
+                servers["game"] = None
+            elif not down and not servers["game"]:
+                servers["game"] = start_site("game", port)
+
+    if args.game_outage == "closed":
+        threading.Thread(target=follow_closed_outage, daemon=True).start()
+
     signal.signal(signal.SIGTERM, lambda *_: stop.set())
     signal.signal(signal.SIGINT, lambda *_: stop.set())
     if args.ready_file:
@@ -255,9 +323,11 @@ def main(argv):
         os.replace(args.ready_file + ".tmp", args.ready_file)
     print("READY " + " ".join(f"{n}={o}" for n, o in origins.items()), flush=True)
     stop.wait(args.max_seconds if args.max_seconds > 0 else None)
-    for server in servers:
-        server.shutdown()
-        server.server_close()
+    stop.set()
+    for server in list(servers.values()):
+        if server:
+            server.shutdown()
+            server.server_close()
     return 0
 
 

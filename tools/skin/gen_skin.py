@@ -277,6 +277,8 @@ for i in range(180, 188):
     SIZES[i] = (142, 36)
 SIZES.update({190: (73, 18), 191: (73, 18), 192: (80, 18), 193: (80, 18),
               194: (46, 18), 195: (46, 18), 196: (46, 18), 197: (46, 18)})
+# The panel in a page's place (200, a nine-grid) and its Retry faces.
+SIZES.update({200: (48, 48), 201: (112, 32), 202: (112, 32), 203: (112, 32)})
 
 
 # ------------------------------------------------------------- drawings --
@@ -805,6 +807,76 @@ def draw_exit_buttons():
             save(pid, plaque(word, key, hover, box[64:92, x:x + 70, :3]), "keyed")
 
 
+# ------------------------------------------------------------ page panel --
+# The launcher draws 200 as a nine-grid: its 16-pixel corners whole, its
+# edges stretched along, its middle both ways; so the edges are uniform along
+# their length and the middle is one flat colour, which the Retry faces are
+# flattened onto.
+PANEL_FILL = (16, 30, 56)
+
+
+def draw_page_panel():
+    W, H = SIZES[200]
+    L = Layer(W, H, 4)
+    L.paint(rrect(L, 0, 0, W, H), (10, 12, 20))
+    L.paint(rrect(L, 1, 1, W - 1, H - 1, 6), GOLD)
+    L.paint(rrect(L, 2, 2, W - 2, H - 2, 5), (150, 112, 50))
+    L.paint(rrect(L, 3, 3, W - 3, H - 3, 4), (60, 42, 18))
+    L.paint(rrect(L, 4, 4, W - 4, H - 4, 3), PANEL_FILL)
+    hair = np.clip(rrect(L, 7, 7, W - 7, H - 7, 2) - rrect(L, 8, 8, W - 8, H - 8, 1), 0, 1)
+    L.paint(hair, GOLD, 0.35)
+    for cx, cy in ((10.5, 10.5), (W - 10.5, 10.5), (10.5, H - 10.5), (W - 10.5, H - 10.5)):
+        L.paint(diamond(L, cx, cy, 3.2), GOLD_LO)
+        L.paint(diamond(L, cx, cy, 2.2), GOLD_HI)
+    im = to_straight_image(L.down())
+    a = np.asarray(im)
+    assert np.all(a[..., 3] == 255), "the panel is opaque"
+    assert np.all(a[16:32, 16:32, :3] == PANEL_FILL), "the middle is one flat colour"
+    assert np.all(a[16:32, :16] == a[16:17, :16]) and np.all(a[:16, 16:32] == a[:16, 16:17]), \
+        "the edges are uniform along their length"
+    save(200, im, "straight")
+
+
+def retry_face(state):
+    W, H = SIZES[202]
+    L = Layer(W, H, 4)
+    hover, pressed = state == "hover", state == "pressed"
+    off = 1 if pressed else 0
+    if hover:
+        L.paint(blur(L, rrect(L, 1, 1, W - 1, H - 1, 7), 1.5), (255, 196, 110), 0.8)
+    elif not pressed:
+        L.paint(shift(blur(L, rrect(L, 1, 1, W - 1, H - 1, 7), 1.2), 0, 4), (0, 0, 0), 0.45)
+    rim = [(0, GOLD_HI), (1, GOLD)] if hover else [(0, (230, 190, 108)), (1, GOLD_LO)]
+    if pressed:
+        rim = [(0, (150, 110, 50)), (1, (196, 156, 80))]
+    L.paint(rrect(L, 1, 1, W - 1, H - 1, 7), vgrad(L, 1, H - 1, rim))
+    L.paint(rrect(L, 2.5, 2.5, W - 2.5, H - 2.5, 5.5), (22, 14, 6))
+    face = {"hover": [(0, (60, 120, 178)), (1, (18, 50, 92))],
+            "normal": [(0, (36, 68, 110)), (1, (10, 24, 46))],
+            "pressed": [(0, (8, 20, 40)), (1, (24, 52, 88))]}[state]
+    L.paint(rrect(L, 3.2, 3.2, W - 3.2, H - 3.2, 5), vgrad(L, 3, H - 3, face))
+    if not pressed:
+        L.paint(rrect(L, 4, 3.5, W - 4, 13, 4), (255, 255, 255), 0.12 if hover else 0.06)
+    out = L.down()
+    ink = {"hover": (255, 250, 236), "normal": TEXT_LIGHT, "pressed": (190, 176, 146)}[state]
+    arrow = (255, 220, 130) if hover else (232, 188, 96)
+    f = font(SANS_B, 13)
+    label, glyph = "Retry", "\u21bb"
+    gw, lw = font(SANS_B, 15).getlength(glyph), f.getlength(label)
+    x = round(W / 2 - (gw + 5 + lw) / 2) + off
+    for txt, xx, size, col in ((glyph, x, 15, arrow), (label, x + gw + 5, 13, ink)):
+        m = text(out, xx, H / 2 + off, txt, SANS_B, size, anchor="lm")
+        out.paint(shift(m, 1, 1), (2, 4, 10), 0.6)
+        out.paint(m, col)
+    bg = np.ones((H, W, 3), np.float32) * rgb(PANEL_FILL)
+    return to_keyed_image(out, bg)
+
+
+def draw_retry_faces():
+    for pid, state in ((201, "hover"), (202, "normal"), (203, "pressed")):
+        save(pid, retry_face(state), "keyed")
+
+
 # ------------------------------------------------------------------ icon --
 def icon_image(n):
     s = max(4, 1024 // n)
@@ -973,6 +1045,8 @@ def main():
     draw_splash_bar()
     draw_exit_box()
     draw_exit_buttons()
+    draw_page_panel()
+    draw_retry_faces()
     icons = draw_icon()
     assert sorted(WRITTEN) == sorted(SIZES), set(SIZES) ^ set(WRITTEN)
     if "--sheet" in sys.argv:

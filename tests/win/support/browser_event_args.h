@@ -58,4 +58,33 @@ struct NewWindow2Args {
     NewWindow2Args& operator=(const NewWindow2Args&) = delete;
 };
 
+// NavigateError: the frame's browser object, URL, target frame and the
+// VT_I4 status code as VARIANTs by reference, then Cancel by reference.
+struct NavigateErrorArgs {
+    UniqueVariant url;
+    UniqueVariant targetFrame;
+    VARIANT status;
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    VARIANTARG args[5];
+    DISPPARAMS params{args, nullptr, 5, 0};
+
+    NavigateErrorArgs(IDispatch* frame, const wchar_t* address, LONG code) : url(address)
+    {
+        ::VariantInit(&status);
+        V_VT(&status) = VT_I4;
+        V_I4(&status) = code;
+        V_VT(&args[4]) = VT_DISPATCH;
+        V_DISPATCH(&args[4]) = frame;
+        VARIANT* const refs[] = {url.get(), targetFrame.get(), &status};
+        for (int i = 0; i < 3; ++i) {
+            V_VT(&args[3 - i]) = VT_BYREF | VT_VARIANT;
+            V_VARIANTREF(&args[3 - i]) = refs[i];
+        }
+        V_VT(&args[0]) = VT_BYREF | VT_BOOL;
+        V_BOOLREF(&args[0]) = &cancel;
+    }
+    NavigateErrorArgs(const NavigateErrorArgs&) = delete;
+    NavigateErrorArgs& operator=(const NavigateErrorArgs&) = delete;
+};
+
 } // namespace qmtest

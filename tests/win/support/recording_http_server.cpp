@@ -64,9 +64,6 @@ bool RecordingHttpServer::Saw(const std::string& requestLine) const
 
 void RecordingHttpServer::Serve()
 {
-    const std::string response = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
-                                 std::to_string(m_body.size()) + "\r\nConnection: close\r\n\r\n" +
-                                 m_body;
     for (;;) {
         const SOCKET client = ::accept(m_listener, nullptr, nullptr);
         if (client == INVALID_SOCKET)
@@ -83,7 +80,13 @@ void RecordingHttpServer::Serve()
             std::lock_guard<std::mutex> lock(m_mutex);
             m_requests.push_back(request.substr(0, request.find("\r\n")));
         }
-        ::send(client, response.data(), static_cast<int>(response.size()), 0);
+        const int status = m_answer;
+        const std::string response =
+            "HTTP/1.1 " + std::to_string(status) +
+            " Test\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(m_body.size()) +
+            "\r\nConnection: close\r\n\r\n" + m_body;
+        if (status != 0)
+            ::send(client, response.data(), static_cast<int>(response.size()), 0);
         ::shutdown(client, SD_BOTH);
         ::closesocket(client);
     }

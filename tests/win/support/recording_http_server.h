@@ -6,6 +6,7 @@
 
 #include <winsock2.h>
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -33,6 +34,9 @@ public:
     // Request lines such as "GET /client HTTP/1.1", in the order they came.
     std::vector<std::string> Requests() const;
     bool Saw(const std::string& requestLine) const;
+    // How the requests from now on are answered: with this HTTP status and
+    // the page (200 at first), or, for 0, by closing without an answer.
+    void SetAnswer(int status) noexcept { m_answer = status; }
 
 private:
     void Serve();
@@ -42,6 +46,7 @@ private:
     SOCKET m_listener = INVALID_SOCKET;
     unsigned short m_port = 0;
     int m_error = 0;
+    std::atomic<int> m_answer{200};
     std::thread m_thread;
     mutable std::mutex m_mutex;
     std::vector<std::string> m_requests;
