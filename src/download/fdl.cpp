@@ -5,6 +5,7 @@
 #include "framework/file.h"
 #include "framework/inet.h"
 
+#include <algorithm>
 #include <climits>
 #include <cwchar>
 #include <exception>
@@ -12,11 +13,30 @@
 
 namespace {
 // Each read through WinINet costs about the same whatever its size (~70 us
-// under Wine): 64 KiB blocks make a download's cost the network's, each
-// block still one progress call.
+// under Wine): blocks of up to 64 KiB make a download's cost the network's,
+// each block still one progress call.
 constexpr UINT kReadBlock = 64 * 1024;
-constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_TRANSFER_BINARY;
+// Not kept in the user's cache: the file lands beside the executable anyway.
+constexpr DWORD kRequestFlags =
+    INTERNET_FLAG_RELOAD | INTERNET_FLAG_TRANSFER_BINARY | INTERNET_FLAG_NO_CACHE_WRITE;
 constexpr DWORD kNoContentLength = 0xFFFFFFFF;
+
+// Only a 200 answer carries the whole file; 206 is a part of it and 3xx
+// carry none.
+bool IsWholeFile(CHttpFile& request, DWORD& status)
+{
+    return request.QueryInfoStatusCode(status) && status == HTTP_STATUS_OK;
+}
+
+const wchar_t* DescribeVerdict(TransferPace::Verdict verdict) noexcept
+{
+    switch (verdict) {
+    case TransferPace::Verdict::Stalled: return L"no byte arrived for too long";
+    case TransferPace::Verdict::TooSlow: return L"too slow";
+    case TransferPace::Verdict::TooLong: return L"it took too long";
+    default: return L"";
+    }
+}
 
 // Holds the manager's tag section (the queue's guard) for one scope.
 class QueueLock {
@@ -68,16 +88,18 @@ DWORD ErrorCodeOf(const std::exception_ptr& failure) noexcept
 }
 } // namespace
 
-FDL::FDL(DWORD timeoutMs)
+FDL::FDL(const TransferLimits& limits) : m_limits(limits)
 {
     m_strSyncName = L"FDL";
     m_bSynchronize = TRUE;
     m_bCommandQueue = TRUE;
     m_pSession = std::make_unique<CInternetSession>(nullptr, 1, INTERNET_OPEN_TYPE_PRECONFIG,
                                                     nullptr, nullptr, 0);
-    m_pSession->SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, timeoutMs);
-    m_pSession->SetOption(INTERNET_OPTION_SEND_TIMEOUT, timeoutMs);
-    m_pSession->SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, timeoutMs);
+    // A server that accepts a request and then sends nothing ends the task
+    // after the idle time instead of holding the worker for ever.
+    m_pSession->SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, limits.idleMs);
+    m_pSession->SetOption(INTERNET_OPTION_SEND_TIMEOUT, limits.idleMs);
+    m_pSession->SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, limits.idleMs);
 }
 
 FDL::~FDL()
@@ -133,7 +155,13 @@ int FDL::GetTaskCount()
 
 void FDL::Start()
 {
+    m_bCancelled = false;
     CThread::Start();
+}
+
+void FDL::Cancel()
+{
+    m_bCancelled = true;
 }
 
 void FDL::Stop()
@@ -211,6 +239,11 @@ int FDL::Transfer(FTask& task, CInternetSession* session)
     const std::wstring target = std::wstring(task.m_szSaveDir) + task.m_szFileName;
     if (FileExists(target.c_str()) && !task.m_bOverwrite)
         return DLS_DONE;
+    if (m_bCancelled) {
+        WriteLog(L"Download cancelled: %s", task.m_szUrl);
+        return DLS_FAILED;
+    }
+    TransferPace pace(m_limits, ::GetTickCount64());
 
     DWORD service = 0;
     std::wstring server;
@@ -237,7 +270,7 @@ int FDL::Transfer(FTask& task, CInternetSession* session)
         request->SendRequest();
 
         DWORD status = 0;
-        if (!request->QueryInfoStatusCode(status) || status < 200 || status > 300) {
+        if (!IsWholeFile(*request, status)) {
             WriteLog(L"QueryInfoStatusCode状态非HTTP_STATUS_OK, dwRet == %d, 错误码：%d", status,
                      ::GetLastError());
             return DLS_FAILED;
@@ -247,8 +280,11 @@ int FDL::Transfer(FTask& task, CInternetSession* session)
         // complete body from a cut one.
         DWORD expected = kNoContentLength;
         request->QueryInfo(HTTP_QUERY_CONTENT_LENGTH, expected);
-        // The total the sink sees: the announced length, or -1 when there is none.
-        task.m_nTotalSize = expected == kNoContentLength ? -1 : static_cast<int>(expected);
+        // The total the sink sees: the announced length, or -1 when there is
+        // none or it is beyond what is taken at all.
+        const bool announced = expected != kNoContentLength && expected <= kMaxDownloadBytes;
+        task.m_nTotalSize = announced ? static_cast<int>(expected) : -1;
+        const DWORD cap = announced ? expected : kMaxDownloadBytes;
 
         task.m_nStatus = DLS_DOWNLOADING;
         if (task.m_pSink)
@@ -270,12 +306,36 @@ int FDL::Transfer(FTask& task, CInternetSession* session)
             return DLS_FAILED;
         }
 
-        // The sink hears of each block before it is on disk.
+        // A read waits until its whole count has come, however slowly the
+        // server sends it, so each asks for no more than has arrived; the
+        // limits are checked between reads. The sink hears of each block
+        // before it is on disk.
         std::vector<char> buffer(kReadBlock); // too big for the worker's stack
         char* const block = buffer.data();
         DWORD received = 0;
-        while (const UINT count = request->Read(block, kReadBlock)) {
+        for (;;) {
+            const TransferPace::Verdict verdict = pace.Check(::GetTickCount64());
+            if (m_bCancelled || verdict != TransferPace::Verdict::Going) {
+                WriteLog(L"Download given up after %u bytes: %s %s", received,
+                         m_bCancelled ? L"cancelled" : DescribeVerdict(verdict), task.m_szUrl);
+                return DLS_FAILED; // the partial temporary file stays, as after a failed read
+            }
+            const DWORD available = request->QueryDataAvailable();
+            const UINT count =
+                available ? request->Read(block, std::min<DWORD>(available, kReadBlock)) : 0;
+            if (count == 0)
+                break;
+            if (count > cap - received) {
+                // More than was announced, or than any launcher is: nothing more
+                // is written, and nothing of it is kept.
+                file.Close();
+                ::DeleteFileW(temporary.c_str());
+                WriteLog(L"Download refused: more than %u bytes; %u were written, and removed. %s",
+                         cap, received, task.m_szUrl);
+                return DLS_FAILED;
+            }
             received += count;
+            pace.Received(::GetTickCount64(), received);
             task.m_nReceivedSize = static_cast<int>(received);
             if (task.m_pSink)
                 task.m_pSink->OnTaskProgress(&task);
@@ -327,7 +387,7 @@ int FDL::GetRemoteFileSize(const wchar_t* url)
         request->AddRequestHeaders(L"Accept: */*", HTTP_ADDREQ_FLAG_ADD_IF_NEW);
         request->SendRequest();
         DWORD status = 0;
-        if (!request->QueryInfoStatusCode(status) || status < 200 || status > 300) {
+        if (!IsWholeFile(*request, status)) {
             WriteLog(L"QueryInfoStatusCode状态非HTTP_STATUS_OK, dwRet == %d, 错误码：%d", status,
                      ::GetLastError());
             return -1;

@@ -52,11 +52,11 @@ private:
 
     TransferLimits m_limits;
     std::uint64_t m_start;
-    std::uint64_t m_lastByte;         // the start until the first byte
-    std::uint64_t m_firstByte = 0;    // when the first byte arrived
-    std::uint64_t m_total = 0;        // bytes in so far
-    std::uint64_t m_recorded = 0;     // window starts recorded so far
-    std::uint64_t m_judged = 0;       // windows judged so far
-    bool m_tooSlow = false;           // a judged window failed
+    std::uint64_t m_lastByte;                 // the start until the first byte
+    std::uint64_t m_firstByte = 0;            // when the first byte arrived
+    std::uint64_t m_total = 0;                // bytes in so far
+    std::uint64_t m_recorded = 0;             // window starts recorded so far
+    std::uint64_t m_judged = 0;               // windows judged so far
+    bool m_tooSlow = false;                   // a judged window failed
     std::vector<std::uint64_t> m_startTotals; // ring of the totals at recent window starts
 };
