@@ -242,8 +242,8 @@ bool IsBuildMarkName(const std::wstring& exeName, const std::wstring& name)
     for (const std::wstring suffix : {kFailedSuffix, kRefusedSuffix}) {
         if (name.size() > exeName.size() + suffix.size() &&
             name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
-            return IsFourPartVersion(name.substr(
-                exeName.size(), name.size() - exeName.size() - suffix.size()));
+            return IsFourPartVersion(
+                name.substr(exeName.size(), name.size() - exeName.size() - suffix.size()));
     }
     return false;
 }
