@@ -280,11 +280,14 @@ int FDL::Transfer(FTask& task, CInternetSession* session)
         // complete body from a cut one.
         DWORD expected = kNoContentLength;
         request->QueryInfo(HTTP_QUERY_CONTENT_LENGTH, expected);
-        // The total the sink sees: the announced length, or -1 when there is
-        // none or it is beyond what is taken at all.
-        const bool announced = expected != kNoContentLength && expected <= kMaxDownloadBytes;
-        task.m_nTotalSize = announced ? static_cast<int>(expected) : -1;
-        const DWORD cap = announced ? expected : kMaxDownloadBytes;
+        if (expected != kNoContentLength && expected > kMaxDownloadBytes) {
+            WriteLog(L"Download refused: %u bytes announced, more than %u are never taken. %s",
+                     expected, kMaxDownloadBytes, task.m_szUrl);
+            return DLS_FAILED;
+        }
+        // The total the sink sees: the announced length, or -1 when there is none.
+        task.m_nTotalSize = expected == kNoContentLength ? -1 : static_cast<int>(expected);
+        const DWORD cap = expected == kNoContentLength ? kMaxDownloadBytes : expected;
 
         task.m_nStatus = DLS_DOWNLOADING;
         if (task.m_pSink)
