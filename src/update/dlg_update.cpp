@@ -331,6 +331,8 @@ void CDlgUpdate::OnSignatureRead()
         return;
     }
     std::copy(answer.body.begin(), answer.body.end(), m_signature.begin());
+    m_received = 0;
+    m_total = -1;
     if (!StartDownload(m_strVersion)) {
         FinishWithoutUpdate();
         return;
@@ -387,6 +389,8 @@ bool CDlgUpdate::StartDownload(const std::string& version)
 // nothing keeps it waiting, not the player.
 void CDlgUpdate::OnDownloadTick()
 {
+    if (m_stage != Stage::Downloading || !m_downloadPace)
+        return;
     const ULONGLONG now = ::GetTickCount64();
     m_downloadPace->Received(now, static_cast<std::uint64_t>(std::max(0, m_received.load())));
     const TransferPace::Verdict verdict = m_downloadPace->Check(now);

@@ -122,16 +122,20 @@ bool ExecutableSwap::Undo()
 
 void ExecutableSwap::KeepFailedBuild(const std::string& version)
 {
+    if (m_bNewMoved)
+        return; // the new build is still the executable
     const std::wstring failed = FailedBuildPath(m_strExe, version);
-    if (m_bNewMoved || failed.empty())
-        return; // the new build is still the executable, or has no name to keep
-    const DWORD error =
-        Retried([&] { return Moved(m_strTemporary, failed, MOVEFILE_REPLACE_EXISTING); });
-    if (error == 0)
-        return;
-    WriteLog(kRestoreFailed, static_cast<int>(error), failed.c_str());
+    if (!failed.empty()) {
+        const DWORD error =
+            Retried([&] { return Moved(m_strTemporary, failed, MOVEFILE_REPLACE_EXISTING); });
+        if (error == 0)
+            return;
+        WriteLog(kRestoreFailed, static_cast<int>(error), failed.c_str());
+    }
     if (Retried([&] { return Deleted(m_strTemporary); }) != 0)
         WriteLog(L"删除临时下载文件%s失败！", m_strTemporary.c_str());
+    if (failed.empty())
+        return;
     if (const DWORD unmarked = WriteEmptyMark(failed))
         WriteLog(L"The mark %s could not be written (Error Code = %d)", failed.c_str(),
                  static_cast<int>(unmarked));
@@ -146,7 +150,9 @@ void ExecutableSwap::RemoveLeftovers() const
     if (const UniqueFindHandle search(::FindFirstFileW((m_strExe + L"*").c_str(), &data)); search) {
         do {
             const std::wstring path = folder + data.cFileName;
-            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            // Read-only files were made so on purpose, and their deletion is
+            // refused for good, not while another program looks at them.
+            if (!(data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) &&
                 (IsBackupName(exeName, data.cFileName) ||
                  IsBuildMarkName(exeName, data.cFileName)) &&
                 _wcsicmp(path.c_str(), m_strBackup.c_str()) != 0)

@@ -185,8 +185,9 @@ std::wstring VersionMarkPath(const std::wstring& exePath, const std::string& ver
                              const wchar_t* suffix)
 {
     int parts[4];
-    if (!ParseVersion(version.c_str(), parts))
-        return {};
+    if (CompareVersion(version.c_str(), version.c_str()) != 0 ||
+        !ParseVersion(version.c_str(), parts))
+        return {}; // unusable as CompareVersion has it
     std::wstring path = exePath;
     for (int i = 0; i < 4; ++i)
         path += (i ? L"." : L"") + DecimalText(parts[i]);
