@@ -156,8 +156,8 @@ TEST(RetrySchedule, WaitsFiftyMillisecondsDoublingToOneSecondForTenSecondsInAll)
     std::vector<std::uint32_t> waits;
     for (std::uint32_t wait = schedule.NextWaitMs(); wait != 0; wait = schedule.NextWaitMs())
         waits.push_back(wait);
-    const std::vector<std::uint32_t> expected = {50,   100,  200,  400,  800,  1000, 1000, 1000,
-                                                 1000, 1000, 1000, 1000, 1000, 450};
+    const std::vector<std::uint32_t> expected = {50,   100,  200,  400,  800,  1000, 1000,
+                                                 1000, 1000, 1000, 1000, 1000, 1000, 450};
     EXPECT_EQ(waits, expected);
     EXPECT_EQ(schedule.WaitedMs(), 10000u);
     EXPECT_EQ(schedule.NextWaitMs(), 0u) << "spent stays spent";

@@ -163,17 +163,23 @@ TEST(VersionText, MarksOfVersionsNotFetchedAgainAreSpeltFromTheirNumbers)
               L"C:\\Games\\run.exe1.0.1.0.refused");
     EXPECT_EQ(RefusedBuildPath(L"C:\\run.exe", "1.0.0.9\\x:y"), L"C:\\run.exe1.0.0.9.refused");
     EXPECT_EQ(FailedBuildPath(L"C:\\run.exe", "1.2.3.4.5"), L"") << "unusable";
+    EXPECT_EQ(RefusedBuildPath(L"C:\\run.exe", ""), L"") << "unusable";
 
     struct Case {
         const wchar_t* name;
         bool mark;
     };
     const Case cases[] = {
-        {L"Quillmoor.exe1.0.0.9.failed", true},   {L"quillmoor.EXE1.0.0.10.refused", true},
-        {L"Quillmoor.exe1.0.0.9.refused.tmp", false}, {L"Quillmoor.exe1.0.9.failed", false},
-        {L"Quillmoor.exe1.0.0.9", false},         {L"Quillmoor.exe.failed", false},
-        {L"Quillmoor.exe1.0.0.x.failed", false},  {L"Quillmoor.exe1..0.9.failed", false},
-        {L"Other.exe1.0.0.9.failed", false},      {L"Quillmoor.exe1.0.0.9.FAILED", false},
+        {L"Quillmoor.exe1.0.0.9.failed", true},
+        {L"quillmoor.EXE1.0.0.10.refused", true},
+        {L"Quillmoor.exe1.0.0.9.refused.tmp", false},
+        {L"Quillmoor.exe1.0.9.failed", false},
+        {L"Quillmoor.exe1.0.0.9", false},
+        {L"Quillmoor.exe.failed", false},
+        {L"Quillmoor.exe1.0.0.x.failed", false},
+        {L"Quillmoor.exe1..0.9.failed", false},
+        {L"Other.exe1.0.0.9.failed", false},
+        {L"Quillmoor.exe1.0.0.9.FAILED", false},
     };
     for (const Case& c : cases)
         EXPECT_EQ(IsBuildMarkName(L"Quillmoor.exe", c.name), c.mark)
