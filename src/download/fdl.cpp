@@ -2,6 +2,7 @@
 
 #include "common/log.h"
 #include "download/path_helpers.h"
+#include "download/response_reader.h"
 #include "framework/file.h"
 #include "framework/inet.h"
 
@@ -9,24 +10,14 @@
 #include <climits>
 #include <cwchar>
 #include <exception>
-#include <vector>
 
 namespace {
-// Each read through WinINet costs about the same whatever its size (~70 us
-// under Wine): blocks of up to 64 KiB make a download's cost the network's,
-// each block still one progress call.
-constexpr UINT kReadBlock = 64 * 1024;
+// How often a worker waiting for the answer looks whether it was cancelled.
+constexpr std::uint64_t kCancelPollMs = 100;
 // Not kept in the user's cache: the file lands beside the executable anyway.
 constexpr DWORD kRequestFlags =
     INTERNET_FLAG_RELOAD | INTERNET_FLAG_TRANSFER_BINARY | INTERNET_FLAG_NO_CACHE_WRITE;
 constexpr DWORD kNoContentLength = 0xFFFFFFFF;
-
-// Only a 200 answer carries the whole file; 206 is a part of it and 3xx
-// carry none.
-bool IsWholeFile(CHttpFile& request, DWORD& status)
-{
-    return request.QueryInfoStatusCode(status) && status == HTTP_STATUS_OK;
-}
 
 const wchar_t* DescribeVerdict(TransferPace::Verdict verdict) noexcept
 {
@@ -93,7 +84,7 @@ FDL::FDL(const TransferLimits& limits) : m_limits(limits)
     m_strSyncName = L"FDL";
     m_bSynchronize = TRUE;
     m_bCommandQueue = TRUE;
-    m_pSession = std::make_unique<CInternetSession>(nullptr, 1, INTERNET_OPEN_TYPE_PRECONFIG,
+    m_pSession = std::make_shared<CInternetSession>(nullptr, 1, INTERNET_OPEN_TYPE_PRECONFIG,
                                                     nullptr, nullptr, 0);
     // A server that accepts a request and then sends nothing ends the task
     // after the idle time instead of holding the worker for ever.
@@ -267,10 +258,44 @@ int FDL::Transfer(FTask& task, CInternetSession* session)
             return DLS_FAILED;
         }
         request->AddRequestHeaders(L"Accept: */*", HTTP_ADDREQ_FLAG_ADD_IF_NEW);
-        request->SendRequest();
 
-        DWORD status = 0;
-        if (!IsWholeFile(*request, status)) {
+        // The answer comes from a reader of its own, waited for only as long
+        // as the limits allow and the task is not cancelled.
+        ResponseReader reader(m_pSession, std::move(connection), std::move(request));
+        TransferPace::Verdict verdict = TransferPace::Verdict::Going;
+        DWORD received = 0;
+        const auto next = [&] {
+            for (;;) {
+                const ULONGLONG now = ::GetTickCount64();
+                verdict = pace.Check(now);
+                if (m_bCancelled || verdict != TransferPace::Verdict::Going)
+                    return ResponseReader::Step::Waiting;
+                const DWORD wait = static_cast<DWORD>(
+                    std::min<std::uint64_t>(pace.PatienceMs(now), kCancelPollMs));
+                if (const ResponseReader::Step step = reader.Next(wait);
+                    step != ResponseReader::Step::Waiting)
+                    return step;
+            }
+        };
+        const auto givenUp = [&] {
+            WriteLog(L"Download given up after %u bytes: %s %s", received,
+                     m_bCancelled ? L"cancelled" : DescribeVerdict(verdict), task.m_szUrl);
+            return DLS_FAILED; // a partial temporary file stays, as after a failed read
+        };
+        const auto failed = [&] {
+            WriteLog(L"Catch异常 错误码为：%d", reader.Error());
+            return DLS_FAILED;
+        };
+        switch (next()) {
+        case ResponseReader::Step::Headers: break;
+        case ResponseReader::Step::Waiting: return givenUp();
+        default: return failed();
+        }
+
+        const DWORD status = reader.Status();
+        if (status != HTTP_STATUS_OK) {
+            // Only a 200 answer carries the whole file; 206 is a part of it
+            // and 3xx carry none.
             WriteLog(L"QueryInfoStatusCode状态非HTTP_STATUS_OK, dwRet == %d, 错误码：%d", status,
                      ::GetLastError());
             return DLS_FAILED;
@@ -278,8 +303,7 @@ int FDL::Transfer(FTask& task, CInternetSession* session)
         // WinINet reports a connection dropped mid-body as the body's end
         // (measured under Wine), so the announced length is what tells a
         // complete body from a cut one.
-        DWORD expected = kNoContentLength;
-        request->QueryInfo(HTTP_QUERY_CONTENT_LENGTH, expected);
+        const DWORD expected = reader.Length();
         if (expected != kNoContentLength && expected > kMaxDownloadBytes) {
             WriteLog(L"Download refused: %u bytes announced, more than %u are never taken. %s",
                      expected, kMaxDownloadBytes, task.m_szUrl);
@@ -309,28 +333,16 @@ int FDL::Transfer(FTask& task, CInternetSession* session)
             return DLS_FAILED;
         }
 
-        // A read waits until its whole count has come, however slowly the
-        // server sends it, so each asks for no more than has arrived; the
-        // limits are checked between reads. The sink hears of each block
-        // before it is on disk.
-        std::vector<char> buffer(kReadBlock); // too big for the worker's stack
-        char* const block = buffer.data();
-        DWORD received = 0;
-        for (;;) {
-            const TransferPace::Verdict verdict = pace.Check(::GetTickCount64());
-            if (m_bCancelled || verdict != TransferPace::Verdict::Going) {
-                WriteLog(L"Download given up after %u bytes: %s %s", received,
-                         m_bCancelled ? L"cancelled" : DescribeVerdict(verdict), task.m_szUrl);
-                return DLS_FAILED; // the partial temporary file stays, as after a failed read
-            }
-            const DWORD available = request->QueryDataAvailable();
-            const UINT count =
-                available ? request->Read(block, std::min<DWORD>(available, kReadBlock)) : 0;
-            if (count == 0)
-                break;
+        // The sink hears of each block before it is on disk.
+        for (ResponseReader::Step step; (step = next()) != ResponseReader::Step::End;) {
+            if (step == ResponseReader::Step::Waiting)
+                return givenUp();
+            if (step != ResponseReader::Step::Block)
+                return failed();
+            const UINT count = reader.Count();
             if (count > cap - received) {
-                // More than was announced, or than any launcher is: nothing more
-                // is written, and nothing of it is kept.
+                // More than was announced, or than any launcher is: nothing
+                // more is written, and nothing of it is kept.
                 file.Close();
                 ::DeleteFileW(temporary.c_str());
                 WriteLog(L"Download refused: more than %u bytes; %u were written, and removed. %s",
@@ -342,11 +354,9 @@ int FDL::Transfer(FTask& task, CInternetSession* session)
             task.m_nReceivedSize = static_cast<int>(received);
             if (task.m_pSink)
                 task.m_pSink->OnTaskProgress(&task);
-            file.Write(block, count);
+            file.Write(reader.Data(), count);
         }
         file.Close();
-        request->Close();
-        connection->Close();
 
         if (expected != kNoContentLength && received != expected) {
             WriteLog(L"下载的数据不完整：收到%u字节，应为%u字节！%s", received, expected,
@@ -390,7 +400,7 @@ int FDL::GetRemoteFileSize(const wchar_t* url)
         request->AddRequestHeaders(L"Accept: */*", HTTP_ADDREQ_FLAG_ADD_IF_NEW);
         request->SendRequest();
         DWORD status = 0;
-        if (!IsWholeFile(*request, status)) {
+        if (!request->QueryInfoStatusCode(status) || status != HTTP_STATUS_OK) {
             WriteLog(L"QueryInfoStatusCode状态非HTTP_STATUS_OK, dwRet == %d, 错误码：%d", status,
                      ::GetLastError());
             return -1;

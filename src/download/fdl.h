@@ -43,8 +43,7 @@ public:
     void Stop() override;
     void Release() override;
     // Ends the download under way as failed, without waiting: the worker
-    // gives up when its read returns, which it does at the next bytes or
-    // once the idle time has passed. Tasks added until the next Start fail.
+    // gives up within 0.1 s. Tasks added until the next Start fail.
     void Cancel() override;
 
 protected:
@@ -58,6 +57,7 @@ private:
 
     TransferLimits m_limits;
     std::atomic<bool> m_bCancelled{false};
-    std::unique_ptr<CInternetSession> m_pSession;
+    // Shared with the readers of answers, which may outlive a task (and the manager).
+    std::shared_ptr<CInternetSession> m_pSession;
     std::list<std::unique_ptr<FTask>> m_tasks; // oldest first
 };

@@ -10,7 +10,6 @@
 #include "download/path_text.h"
 #include "framework/app.h"
 #include "framework/dc.h"
-#include "framework/file.h"
 #include "resource.h"
 #include "skin/layered_window.h"
 #include "skin/png_resource.h"
@@ -32,11 +31,9 @@ namespace {
 constexpr UINT kPngSplash = 109;
 const wchar_t kSwapFailed[] = L"重命名和启动新进程遭遇Exception[Error Code = %d]！";
 constexpr UINT_PTR kHandOverTimer = 1;
-constexpr UINT_PTR kAnswerTimer = 2;   // the page's or the signature's time is up
-constexpr UINT_PTR kDownloadTimer = 3; // the download's pace is looked at
+constexpr UINT_PTR kAnswerTimer = 2; // the page's or the signature's time is up
 constexpr ULONGLONG kProgressIntervalMs = 100;
 constexpr UINT kHandOverPollMs = 50;
-constexpr UINT kDownloadPollMs = 250;
 // How long a new launcher has to show its splash before it is rolled back.
 constexpr DWORD kHandOverTimeoutMs = 30000;
 
@@ -78,14 +75,6 @@ void DiscardDownload(const std::wstring& exe)
     }
 }
 
-const wchar_t* DescribePace(TransferPace::Verdict verdict) noexcept
-{
-    switch (verdict) {
-    case TransferPace::Verdict::Stalled: return L"no byte for 30 s";
-    case TransferPace::Verdict::TooSlow: return L"less than 2 KiB/s over 30 s";
-    default: return L"longer than 10 minutes";
-    }
-}
 } // namespace
 
 CDlgUpdate::CDlgUpdate()
@@ -155,7 +144,6 @@ void CDlgUpdate::OnTimer(UINT_PTR id)
     switch (id) {
     case kHandOverTimer: OnHandOverTick(); break;
     case kAnswerTimer: OnAnswerTimeOut(); break;
-    case kDownloadTimer: OnDownloadTick(); break;
     }
 }
 
@@ -339,8 +327,6 @@ void CDlgUpdate::OnSignatureRead()
     }
     // The splash stays, showing the download, until it ends.
     m_stage = Stage::Downloading;
-    m_downloadPace.emplace(kDownloadLimits, ::GetTickCount64());
-    ::SetTimer(m_hWnd, kDownloadTimer, kDownloadPollMs, nullptr);
     ShowDownloadProgress();
 }
 
@@ -385,26 +371,10 @@ bool CDlgUpdate::StartDownload(const std::string& version)
     return false;
 }
 
-// The worker judges the pace when its reads return; a server that sends
-// nothing keeps it waiting, not the player.
-void CDlgUpdate::OnDownloadTick()
-{
-    if (m_stage != Stage::Downloading || !m_downloadPace)
-        return;
-    const ULONGLONG now = ::GetTickCount64();
-    m_downloadPace->Received(now, static_cast<std::uint64_t>(std::max(0, m_received.load())));
-    const TransferPace::Verdict verdict = m_downloadPace->Check(now);
-    if (verdict == TransferPace::Verdict::Going)
-        return;
-    WriteLog(L"Update download given up: %s", DescribePace(verdict));
-    SkipDownload();
-}
-
 // The login follows at once; the download lets go of its files and of the
-// update lock when its worker has ended it.
+// update lock when its worker has ended it, a moment later.
 void CDlgUpdate::SkipDownload()
 {
-    ::KillTimer(m_hWnd, kDownloadTimer);
     m_stage = Stage::Skipped;
     DownloadManager()->Cancel();
     PostStartUp();
@@ -420,7 +390,6 @@ void CDlgUpdate::OnSkippedDownloadEnded()
 
 void CDlgUpdate::ReplaceAndRestart(bool succeeded)
 {
-    ::KillTimer(m_hWnd, kDownloadTimer);
     StopDownloads();
     // Only the executable its publisher signed for the version the page
     // names is put in place. The check runs here on the UI thread: a 1 MiB
@@ -447,7 +416,6 @@ void CDlgUpdate::ReplaceAndRestart(bool succeeded)
 void CDlgUpdate::FinishWithoutUpdate()
 {
     ::KillTimer(m_hWnd, kAnswerTimer);
-    ::KillTimer(m_hWnd, kDownloadTimer);
     m_stage = Stage::Done;
     m_updateLock.Release();
     PostStartUp();

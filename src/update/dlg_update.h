@@ -13,7 +13,6 @@
 #pragma once
 
 #include "download/dl_interfaces.h"
-#include "download/transfer_pace.h"
 #include "framework/dialog.h"
 #include "framework/image.h"
 #include "update/background_fetch.h"
@@ -25,7 +24,6 @@
 #include <atomic>
 #include <cstddef>
 #include <memory>
-#include <optional>
 #include <string>
 #include <utility>
 
@@ -94,7 +92,7 @@ private:
         Idle,             // no check yet
         ReadingPage,      // ID_VERSION_READ, or the answer's time runs out
         ReadingSignature, // ID_SIGNATURE_READ, or the answer's time runs out
-        Downloading,      // ID_UPDATE_FINISHED, or the player or the pace ends it
+        Downloading,      // ID_UPDATE_FINISHED, or the player skips it
         Skipped,          // the login is up; ID_UPDATE_FINISHED lets go of the download
         Swapping,         // ID_SWAP_DONE
         HandingOver,      // the hand-over timer
@@ -114,7 +112,6 @@ private:
     void ShowDownloadProgress();
     void ShowPicture(const CImage* picture);
     bool StartDownload(const std::string& version);
-    void OnDownloadTick();
     void SkipDownload();
     void OnSkippedDownloadEnded();
     void FinishWithoutUpdate();
@@ -141,9 +138,6 @@ private:
     std::atomic<int> m_received{0};
     std::atomic<int> m_total{-1};
     std::atomic<ULONGLONG> m_lastProgressPost{0};
-    // The download's limits as the splash sees them: the worker learns of
-    // them only when its read returns, the player is not kept waiting.
-    std::optional<TransferPace> m_downloadPace;
     // Held from the version check to the end of the swap, its undo or the rollback.
     InstallUpdateLock m_updateLock;
     std::shared_ptr<ExecutableSwap> m_swap; // shared with the thread that moves its files

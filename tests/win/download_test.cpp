@@ -555,7 +555,9 @@ TEST_F(Download, ServerThatSendsNothingFailsAfterTheTimeout)
     EXPECT_EQ(sink.Kinds(), "E");
     EXPECT_EQ(sink.Events()[0].status, DLS_FAILED);
     EXPECT_EQ(FileSize(m_dir + L"silent.bin.fdl"), -1);
-    EXPECT_TRUE(Logged(L"Catch异常 错误码为：")) << LogText();
+    // WinINet's own time-out and the manager's idle time are the same: either may end it.
+    EXPECT_TRUE(Logged(L"no byte arrived for too long") || Logged(L"Catch异常 错误码为：12002"))
+        << LogText();
     // The worker is free again: the next task goes through.
     Route("/after.bin", R"({"size": 3})");
     ASSERT_TRUE(Fetch(Describe(Url(L"/after.bin"), m_dir, L"", true, &sink), sink));
@@ -565,7 +567,8 @@ TEST_F(Download, ServerThatSendsNothingFailsAfterTheTimeout)
 
 TEST_F(Download, BodyThatStallsMidwayFailsAfterTheTimeout)
 {
-    // 100000 bytes arrive; the wait for the rest times out.
+    // 100000 bytes arrive, the rest never: the manager stops waiting. What a
+    // read that was not waited for brought is not kept.
     Route("/stuck.bin", R"({"size": 150000, "stall_after": 100000})");
     const std::wstring target = m_dir + L"stuck.bin";
     RecordingSink sink;
@@ -575,10 +578,11 @@ TEST_F(Download, BodyThatStallsMidwayFailsAfterTheTimeout)
     EXPECT_EQ(sink.Kinds().front(), 'B');
     EXPECT_EQ(sink.Kinds().back(), 'E');
     EXPECT_EQ(events.back().status, DLS_FAILED);
-    EXPECT_EQ(events.back().received, 100000) << "every byte that came is taken";
+    EXPECT_GE(events.back().received, 65536);
+    EXPECT_LE(events.back().received, 100000);
     EXPECT_EQ(sink.Ends(), 1);
     EXPECT_EQ(FileSize(target), -1);
-    EXPECT_EQ(FileSize(target + L".fdl"), 100000);
+    EXPECT_EQ(FileSize(target + L".fdl"), events.back().received);
 }
 
 // The pace is judged as the bytes arrive: a body that keeps coming, only too
