@@ -897,8 +897,9 @@ TEST_F(Swap, LeftoversOfEarlierUpdatesAreRemovedButHeldOnesStay)
 TEST(InstallCoordination, NamesEndInTheFoldedPathsHashAsSixteenLowerCaseHexDigits)
 {
     // Launchers of other versions look for these names, so their spelling stays:
-    // FNV-1a 64 of the upper-cased path, zero-padded. The empty path hashes to
-    // the FNV offset basis; the other path's hash starts with two zero digits.
+    // FNV-1a 64 of the upper-cased path, zero-padded, in the machine's namespace
+    // and, as launchers of earlier builds have it, the session's. The empty path
+    // hashes to the FNV offset basis; the other path's hash starts with two zeros.
     EXPECT_EQ(InstallObjectName(L"Started", L""), L"Global\\Quillmoor.Started.cbf29ce484222325");
     EXPECT_EQ(InstallObjectName(L"Update", L"c:\\g65\\q.EXE"),
               L"Global\\Quillmoor.Update.005c2701ae5007b1");
