@@ -525,9 +525,11 @@ void CDlgUpdate::StartUndo(bool keepFailedBuild)
 void CDlgUpdate::StartLeaving()
 {
     // Nothing of this update can be undone any more: a launcher started from
-    // now on makes its own check.
+    // now on makes its own check. The new launcher's splash is on screen;
+    // this one steps aside while it tidies up.
     m_updateLock.Release();
     m_stage = Stage::Leaving;
+    ShowWindow(SW_HIDE);
     if (!RunInBackground(m_hWnd, ID_LEFTOVERS_REMOVED, [swap = m_swap]() -> LPARAM {
             swap->RemoveLeftovers();
             return 0;
