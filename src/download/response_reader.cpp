@@ -1,9 +1,8 @@
 #include "download/response_reader.h"
 
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
+#include <atomic>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -19,12 +18,14 @@ constexpr DWORD kFullBuffer = 8 * 1024;
 constexpr ULONGLONG kFlowingMs = 50;
 } // namespace
 
+// The reader and the worker hand one step over at a time through two
+// auto-reset events: `ready` when the reader has put a step in the slot,
+// `taken` when the worker has taken it and the slot is free again.
 struct ResponseReader::Shared {
-    std::mutex lock;
-    std::condition_variable changed;
-    bool taken = true; // the worker took the last step: the reader may hand over the next
-    bool ready = false;
-    bool abandoned = false;
+    UniqueHandle ready{::CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+    UniqueHandle taken{::CreateEventW(nullptr, FALSE, TRUE, nullptr)};
+    std::atomic<bool> abandoned{false};
+    // The slot.
     Step step = Step::Waiting;
     DWORD status = 0;
     DWORD length = 0xFFFFFFFF;
@@ -41,17 +42,13 @@ struct ResponseReader::Shared {
     // waits for it any more.
     bool Publish(Step next, std::vector<char>& filled, UINT filledCount, DWORD failure)
     {
-        std::unique_lock<std::mutex> hold(lock);
-        changed.wait(hold, [&] { return taken || abandoned; });
-        if (abandoned)
+        if (::WaitForSingleObject(taken.get(), INFINITE) != WAIT_OBJECT_0 || abandoned)
             return false;
         step = next;
         block.swap(filled);
         count = filledCount;
         error = failure;
-        taken = false;
-        ready = true;
-        changed.notify_all();
+        ::SetEvent(ready.get());
         return true;
     }
 
@@ -102,6 +99,8 @@ ResponseReader::ResponseReader(std::shared_ptr<CInternetSession> session,
                                std::unique_ptr<CHttpFile> request)
     : m_shared(std::make_shared<Shared>()), m_block(kReadBlock)
 {
+    if (!m_shared->ready || !m_shared->taken)
+        throw std::system_error(static_cast<int>(::GetLastError()), std::system_category());
     m_shared->session = std::move(session);
     m_shared->connection = std::move(connection);
     m_shared->request = std::move(request);
@@ -110,25 +109,21 @@ ResponseReader::ResponseReader(std::shared_ptr<CInternetSession> session,
 
 ResponseReader::~ResponseReader()
 {
-    const std::lock_guard<std::mutex> hold(m_shared->lock);
     m_shared->abandoned = true;
-    m_shared->changed.notify_all();
+    ::SetEvent(m_shared->taken.get()); // wakes a reader waiting to hand over
 }
 
 ResponseReader::Step ResponseReader::Next(DWORD ms)
 {
-    std::unique_lock<std::mutex> hold(m_shared->lock);
-    if (!m_shared->changed.wait_for(hold, std::chrono::milliseconds(ms),
-                                    [&] { return m_shared->ready; }))
-        return Step::Waiting;
     Shared& s = *m_shared;
-    s.ready = false;
+    if (::WaitForSingleObject(s.ready.get(), ms) != WAIT_OBJECT_0)
+        return Step::Waiting;
     m_status = s.status;
     m_length = s.length;
     m_count = s.count;
     m_error = s.error;
     m_block.swap(s.block);
-    s.taken = true;
-    s.changed.notify_all();
-    return s.step;
+    const Step step = s.step;
+    ::SetEvent(s.taken.get());
+    return step;
 }
