@@ -1,8 +1,6 @@
 #include "download/response_reader.h"
 
 #include <algorithm>
-#include <atomic>
-#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -18,14 +16,15 @@ constexpr DWORD kFullBuffer = 8 * 1024;
 constexpr ULONGLONG kFlowingMs = 50;
 } // namespace
 
-// The reader and the worker hand one step over at a time through two
-// auto-reset events: `ready` when the reader has put a step in the slot,
-// `taken` when the worker has taken it and the slot is free again.
+// The reader and the worker hand one step over at a time through a slot
+// guarded by a slim lock. Its condition variable waits in the process (no
+// trip to the Wine server), which a wait per block under Wine needs.
 struct ResponseReader::Shared {
-    UniqueHandle ready{::CreateEventW(nullptr, FALSE, FALSE, nullptr)};
-    UniqueHandle taken{::CreateEventW(nullptr, FALSE, TRUE, nullptr)};
-    std::atomic<bool> abandoned{false};
-    // The slot.
+    SRWLOCK lock = SRWLOCK_INIT;
+    CONDITION_VARIABLE changed = CONDITION_VARIABLE_INIT;
+    bool ready = false; // a step is in the slot
+    bool taken = true;  // the worker took the last step: the slot is free
+    bool abandoned = false;
     Step step = Step::Waiting;
     DWORD status = 0;
     DWORD length = 0xFFFFFFFF;
@@ -42,14 +41,21 @@ struct ResponseReader::Shared {
     // waits for it any more.
     bool Publish(Step next, std::vector<char>& filled, UINT filledCount, DWORD failure)
     {
-        if (::WaitForSingleObject(taken.get(), INFINITE) != WAIT_OBJECT_0 || abandoned)
-            return false;
-        step = next;
-        block.swap(filled);
-        count = filledCount;
-        error = failure;
-        ::SetEvent(ready.get());
-        return true;
+        ::AcquireSRWLockExclusive(&lock);
+        while (!taken && !abandoned)
+            ::SleepConditionVariableSRW(&changed, &lock, INFINITE, 0);
+        const bool wanted = !abandoned;
+        if (wanted) {
+            step = next;
+            block.swap(filled);
+            count = filledCount;
+            error = failure;
+            taken = false;
+            ready = true;
+        }
+        ::ReleaseSRWLockExclusive(&lock);
+        ::WakeAllConditionVariable(&changed);
+        return wanted;
     }
 
     void Run()
@@ -99,8 +105,6 @@ ResponseReader::ResponseReader(std::shared_ptr<CInternetSession> session,
                                std::unique_ptr<CHttpFile> request)
     : m_shared(std::make_shared<Shared>()), m_block(kReadBlock)
 {
-    if (!m_shared->ready || !m_shared->taken)
-        throw std::system_error(static_cast<int>(::GetLastError()), std::system_category());
     m_shared->session = std::move(session);
     m_shared->connection = std::move(connection);
     m_shared->request = std::move(request);
@@ -109,21 +113,34 @@ ResponseReader::ResponseReader(std::shared_ptr<CInternetSession> session,
 
 ResponseReader::~ResponseReader()
 {
-    m_shared->abandoned = true;
-    ::SetEvent(m_shared->taken.get()); // wakes a reader waiting to hand over
+    Shared& s = *m_shared;
+    ::AcquireSRWLockExclusive(&s.lock);
+    s.abandoned = true;
+    ::ReleaseSRWLockExclusive(&s.lock);
+    ::WakeAllConditionVariable(&s.changed); // wakes a reader waiting to hand over
 }
 
 ResponseReader::Step ResponseReader::Next(DWORD ms)
 {
     Shared& s = *m_shared;
-    if (::WaitForSingleObject(s.ready.get(), ms) != WAIT_OBJECT_0)
-        return Step::Waiting;
-    m_status = s.status;
-    m_length = s.length;
-    m_count = s.count;
-    m_error = s.error;
-    m_block.swap(s.block);
-    const Step step = s.step;
-    ::SetEvent(s.taken.get());
+    const ULONGLONG deadline = ::GetTickCount64() + ms;
+    ::AcquireSRWLockExclusive(&s.lock);
+    for (ULONGLONG now = ::GetTickCount64(); !s.ready && now < deadline; now = ::GetTickCount64())
+        ::SleepConditionVariableSRW(&s.changed, &s.lock, static_cast<DWORD>(deadline - now), 0);
+    const bool ready = s.ready;
+    Step step = Step::Waiting;
+    if (ready) {
+        step = s.step;
+        m_status = s.status;
+        m_length = s.length;
+        m_count = s.count;
+        m_error = s.error;
+        m_block.swap(s.block);
+        s.ready = false;
+        s.taken = true;
+    }
+    ::ReleaseSRWLockExclusive(&s.lock);
+    if (ready)
+        ::WakeAllConditionVariable(&s.changed);
     return step;
 }
