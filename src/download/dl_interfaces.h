@@ -65,6 +65,9 @@ public:
     virtual void Stop() = 0;
     // Destroys the manager.
     virtual void Release() = 0;
+    // Ends the download under way as failed as soon as it can, and the tasks
+    // added after it until the next Start; returns at once.
+    virtual void Cancel() = 0;
 
 protected:
     ~IDLMgr() = default; // destroyed through Release only

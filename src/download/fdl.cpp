@@ -1,23 +1,30 @@
 #include "download/fdl.h"
 
 #include "common/log.h"
-#include "common/site_address.h"
 #include "download/path_helpers.h"
+#include "download/response_reader.h"
 #include "framework/file.h"
 #include "framework/inet.h"
 
+#include <algorithm>
 #include <climits>
 #include <cwchar>
 #include <exception>
-#include <vector>
 
 namespace {
-// Each read through WinINet costs about the same whatever its size (~70 us
-// under Wine): 64 KiB blocks make a download's cost the network's, each
-// block still one progress call.
-constexpr UINT kReadBlock = 64 * 1024;
-constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_TRANSFER_BINARY;
+// How often a worker waiting for the answer looks whether it was cancelled.
+constexpr std::uint64_t kCancelPollMs = 100;
 constexpr DWORD kNoContentLength = 0xFFFFFFFF;
+
+const wchar_t* DescribeVerdict(TransferPace::Verdict verdict) noexcept
+{
+    switch (verdict) {
+    case TransferPace::Verdict::Stalled: return L"no byte arrived for too long";
+    case TransferPace::Verdict::TooSlow: return L"too slow";
+    case TransferPace::Verdict::TooLong: return L"it took too long";
+    default: return L"";
+    }
+}
 
 // Holds the manager's tag section (the queue's guard) for one scope.
 class QueueLock {
@@ -54,51 +61,6 @@ bool CopyField(wchar_t (&field)[N], const wchar_t (&source)[M]) noexcept
     return CopyField(field, N, source, wcsnlen(source, M));
 }
 
-// A request that was sent, and the connection it went over.
-struct Exchange {
-    std::unique_ptr<CHttpConnection> connection;
-    std::unique_ptr<CHttpFile> request;
-};
-
-// How far SendGet came.
-enum class Sent { kAnswer, kBadAddress, kNoConnection, kNoRequest, kRefusedRedirect };
-
-// Sends the manager's GET for `url`, over TLS for https, and follows the
-// redirects that keep to https once there; a refused one is logged and
-// nothing is sent for it. A failed send raises, as CHttpFile::SendRequest does.
-Sent SendGet(CInternetSession& session, const wchar_t* url, Exchange& exchange)
-{
-    std::wstring address(url);
-    for (int redirects = 0;; ++redirects) {
-        DWORD service = 0;
-        std::wstring server;
-        std::wstring object;
-        INTERNET_PORT port = 0;
-        if (!AfxParseURL(address.c_str(), service, server, object, port))
-            return Sent::kBadAddress;
-        exchange.request.reset();
-        exchange.connection = session.GetHttpConnection(server.c_str(), port, nullptr, nullptr);
-        if (!exchange.connection)
-            return Sent::kNoConnection;
-        const DWORD flags = kRequestFlags | INTERNET_FLAG_NO_AUTO_REDIRECT |
-                            (service == AFX_INET_SERVICE_HTTPS ? INTERNET_FLAG_SECURE : 0);
-        exchange.request = exchange.connection->OpenRequest(
-            CHttpConnection::HTTP_VERB_GET, object.c_str(), nullptr, 1, nullptr, nullptr, flags);
-        if (!exchange.request)
-            return Sent::kNoRequest;
-        exchange.request->AddRequestHeaders(L"Accept: */*", HTTP_ADDREQ_FLAG_ADD_IF_NEW);
-        exchange.request->SendRequest();
-        std::wstring target = RedirectTarget(*exchange.request, address.c_str());
-        if (target.empty())
-            return Sent::kAnswer;
-        if (redirects == kMaxRedirects || !MayFollowRedirect(address, target)) {
-            WriteLog(L"拒绝重定向：%s -> %s", address.c_str(), target.c_str());
-            return Sent::kRefusedRedirect;
-        }
-        address = std::move(target);
-    }
-}
-
 // The code of the failure an exception reports.
 DWORD ErrorCodeOf(const std::exception_ptr& failure) noexcept
 {
@@ -114,16 +76,18 @@ DWORD ErrorCodeOf(const std::exception_ptr& failure) noexcept
 }
 } // namespace
 
-FDL::FDL(DWORD timeoutMs)
+FDL::FDL(const TransferLimits& limits) : m_limits(limits)
 {
     m_strSyncName = L"FDL";
     m_bSynchronize = TRUE;
     m_bCommandQueue = TRUE;
-    m_pSession = std::make_unique<CInternetSession>(nullptr, 1, INTERNET_OPEN_TYPE_PRECONFIG,
+    m_pSession = std::make_shared<CInternetSession>(nullptr, 1, INTERNET_OPEN_TYPE_PRECONFIG,
                                                     nullptr, nullptr, 0);
-    m_pSession->SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, timeoutMs);
-    m_pSession->SetOption(INTERNET_OPTION_SEND_TIMEOUT, timeoutMs);
-    m_pSession->SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, timeoutMs);
+    // A server that accepts a request and then sends nothing ends the task
+    // after the idle time instead of holding the worker for ever.
+    m_pSession->SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, limits.idleMs);
+    m_pSession->SetOption(INTERNET_OPTION_SEND_TIMEOUT, limits.idleMs);
+    m_pSession->SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, limits.idleMs);
 }
 
 FDL::~FDL()
@@ -179,7 +143,13 @@ int FDL::GetTaskCount()
 
 void FDL::Start()
 {
+    m_bCancelled = false;
     CThread::Start();
+}
+
+void FDL::Cancel()
+{
+    m_bCancelled = true;
 }
 
 void FDL::Stop()
@@ -257,25 +227,62 @@ int FDL::Transfer(FTask& task, CInternetSession* session)
     const std::wstring target = std::wstring(task.m_szSaveDir) + task.m_szFileName;
     if (FileExists(target.c_str()) && !task.m_bOverwrite)
         return DLS_DONE;
+    if (m_bCancelled) {
+        WriteLog(L"Download cancelled: %s", task.m_szUrl);
+        return DLS_FAILED;
+    }
+    TransferPace pace(m_limits, ::GetTickCount64());
 
     try {
-        Exchange exchange;
-        switch (SendGet(*session, task.m_szUrl, exchange)) {
-        case Sent::kAnswer: break;
-        case Sent::kBadAddress: WriteLog(L"URL为：%s", task.m_szUrl); return DLS_FAILED;
-        case Sent::kNoConnection:
-            WriteLog(L"pConnection为空, 错误码：%d", ::GetLastError());
+        // The answer comes from a reader of its own, waited for only as long
+        // as the limits allow and the task is not cancelled.
+        ResponseReader reader(m_pSession, task.m_szUrl);
+        TransferPace::Verdict verdict = TransferPace::Verdict::Going;
+        DWORD received = 0;
+        const auto next = [&] {
+            for (;;) {
+                const ULONGLONG now = ::GetTickCount64();
+                verdict = pace.Check(now);
+                if (m_bCancelled || verdict != TransferPace::Verdict::Going)
+                    return ResponseReader::Step::Waiting;
+                const DWORD wait = static_cast<DWORD>(
+                    std::min<std::uint64_t>(pace.PatienceMs(now), kCancelPollMs));
+                if (const ResponseReader::Step step = reader.Next(wait);
+                    step != ResponseReader::Step::Waiting)
+                    return step;
+            }
+        };
+        const auto givenUp = [&] {
+            WriteLog(L"Download given up after %u bytes: %s %s", received,
+                     m_bCancelled ? L"cancelled" : DescribeVerdict(verdict), task.m_szUrl);
+            return DLS_FAILED; // a partial temporary file stays, as after a failed read
+        };
+        const auto failed = [&] {
+            switch (reader.SendingOutcome()) {
+            case ResponseReader::Sending::kAnswer:
+                WriteLog(L"Catch异常 错误码为：%d", reader.Error());
+                break;
+            case ResponseReader::Sending::kBadAddress: WriteLog(L"URL为：%s", task.m_szUrl); break;
+            case ResponseReader::Sending::kNoConnection:
+                WriteLog(L"pConnection为空, 错误码：%d", reader.Error());
+                break;
+            case ResponseReader::Sending::kNoRequest:
+                WriteLog(L"pSrcFile为空, 错误码：%d", reader.Error());
+                break;
+            case ResponseReader::Sending::kRefusedRedirect: break; // logged when refused
+            }
             return DLS_FAILED;
-        case Sent::kNoRequest:
-            WriteLog(L"pSrcFile为空, 错误码：%d", ::GetLastError());
-            return DLS_FAILED;
-        case Sent::kRefusedRedirect: return DLS_FAILED;
+        };
+        switch (next()) {
+        case ResponseReader::Step::Headers: break;
+        case ResponseReader::Step::Waiting: return givenUp();
+        default: return failed();
         }
-        auto& connection = exchange.connection;
-        auto& request = exchange.request;
 
-        DWORD status = 0;
-        if (!request->QueryInfoStatusCode(status) || status < 200 || status > 300) {
+        const DWORD status = reader.Status();
+        if (status != HTTP_STATUS_OK) {
+            // Only a 200 answer carries the whole file; 206 is a part of it
+            // and 3xx carry none.
             WriteLog(L"QueryInfoStatusCode状态非HTTP_STATUS_OK, dwRet == %d, 错误码：%d", status,
                      ::GetLastError());
             return DLS_FAILED;
@@ -283,10 +290,15 @@ int FDL::Transfer(FTask& task, CInternetSession* session)
         // WinINet reports a connection dropped mid-body as the body's end
         // (measured under Wine), so the announced length is what tells a
         // complete body from a cut one.
-        DWORD expected = kNoContentLength;
-        request->QueryInfo(HTTP_QUERY_CONTENT_LENGTH, expected);
+        const DWORD expected = reader.Length();
+        if (expected != kNoContentLength && expected > kMaxDownloadBytes) {
+            WriteLog(L"Download refused: %u bytes announced, more than %u are never taken. %s",
+                     expected, kMaxDownloadBytes, task.m_szUrl);
+            return DLS_FAILED;
+        }
         // The total the sink sees: the announced length, or -1 when there is none.
         task.m_nTotalSize = expected == kNoContentLength ? -1 : static_cast<int>(expected);
+        const DWORD cap = expected == kNoContentLength ? kMaxDownloadBytes : expected;
 
         task.m_nStatus = DLS_DOWNLOADING;
         if (task.m_pSink)
@@ -309,19 +321,29 @@ int FDL::Transfer(FTask& task, CInternetSession* session)
         }
 
         // The sink hears of each block before it is on disk.
-        std::vector<char> buffer(kReadBlock); // too big for the worker's stack
-        char* const block = buffer.data();
-        DWORD received = 0;
-        while (const UINT count = request->Read(block, kReadBlock)) {
+        for (ResponseReader::Step step; (step = next()) != ResponseReader::Step::End;) {
+            if (step == ResponseReader::Step::Waiting)
+                return givenUp();
+            if (step != ResponseReader::Step::Block)
+                return failed();
+            const UINT count = reader.Count();
+            if (count > cap - received) {
+                // More than was announced, or than any launcher is: nothing
+                // more is written, and nothing of it is kept.
+                file.Close();
+                ::DeleteFileW(temporary.c_str());
+                WriteLog(L"Download refused: more than %u bytes; %u were written, and removed. %s",
+                         cap, received, task.m_szUrl);
+                return DLS_FAILED;
+            }
             received += count;
+            pace.Received(::GetTickCount64(), received);
             task.m_nReceivedSize = static_cast<int>(received);
             if (task.m_pSink)
                 task.m_pSink->OnTaskProgress(&task);
-            file.Write(block, count);
+            file.Write(reader.Data(), count);
         }
         file.Close();
-        request->Close();
-        connection->Close();
 
         if (expected != kNoContentLength && received != expected) {
             WriteLog(L"下载的数据不完整：收到%u字节，应为%u字节！%s", received, expected,
@@ -345,24 +367,36 @@ int FDL::GetRemoteFileSize(const wchar_t* url)
     if (!url || !m_pSession)
         return -1;
     try {
-        Exchange exchange;
-        switch (SendGet(*m_pSession, url, exchange)) {
-        case Sent::kAnswer: break;
-        case Sent::kBadAddress: return -1;
-        case Sent::kNoConnection: WriteLog(L"pConnection, 错误码：%d", ::GetLastError()); return -1;
-        case Sent::kNoRequest: WriteLog(L"pSrcFile为空, 错误码：%d", ::GetLastError()); return -1;
-        case Sent::kRefusedRedirect: return -1;
+        // The answer's head only, waited for as long as a download waits for a byte.
+        ResponseReader reader(m_pSession, url);
+        switch (reader.Next(m_limits.idleMs)) {
+        case ResponseReader::Step::Headers: break;
+        case ResponseReader::Step::Waiting:
+            WriteLog(L"No answer within %u ms: %s", m_limits.idleMs, url);
+            return -1;
+        default:
+            switch (reader.SendingOutcome()) {
+            case ResponseReader::Sending::kNoConnection:
+                WriteLog(L"pConnection, 错误码：%d", reader.Error());
+                break;
+            case ResponseReader::Sending::kNoRequest:
+                WriteLog(L"pSrcFile为空, 错误码：%d", reader.Error());
+                break;
+            case ResponseReader::Sending::kAnswer:
+                WriteLog(L"捕获异常, 错误码：%d", reader.Error());
+                break;
+            default: break;
+            }
+            return -1;
         }
-        auto& request = exchange.request;
-        DWORD status = 0;
-        if (!request->QueryInfoStatusCode(status) || status < 200 || status > 300) {
+        const DWORD status = reader.Status();
+        if (status != HTTP_STATUS_OK) {
             WriteLog(L"QueryInfoStatusCode状态非HTTP_STATUS_OK, dwRet == %d, 错误码：%d", status,
                      ::GetLastError());
             return -1;
         }
-        DWORD length = kNoContentLength;
-        request->QueryInfo(HTTP_QUERY_CONTENT_LENGTH, length);
         // The body is not read. A length beyond an int is no usable answer either.
+        const DWORD length = reader.Length();
         return length <= static_cast<DWORD>(INT_MAX) ? static_cast<int>(length) : -1;
     } catch (...) {
         WriteLog(L"捕获异常, 错误码：%d", ErrorCodeOf(std::current_exception()));

@@ -8,7 +8,9 @@
 #include "download/fsingleton.h"
 #include "download/ftask.h"
 #include "download/thread.h"
+#include "download/transfer_pace.h"
 
+#include <atomic>
 #include <list>
 #include <memory>
 #include <string>
@@ -19,16 +21,16 @@ class CInternetSession;
 // only when it is complete.
 inline constexpr wchar_t kDownloadTempSuffix[] = L".fdl";
 
+// No file is taken whole beyond this size, whatever length the server
+// announces or leaves out.
+inline constexpr DWORD kMaxDownloadBytes = 64 * 1024 * 1024;
+
 class FDL : public IDLMgr, public CThread, public FSingleton<FDL> {
 public:
-    // Connect, send and receive time-out of every transfer. A server that
-    // accepts a request and then sends nothing ends the task as failed after
-    // this long instead of holding the worker for ever.
-    static constexpr DWORD kDefaultTimeoutMs = 30000;
-
     // Opens the internet session; raises CInternetException when it cannot.
-    // Only tests pass a shorter time-out.
-    explicit FDL(DWORD timeoutMs = kDefaultTimeoutMs);
+    // Every transfer is held to `limits` (see TransferPace); the connect,
+    // send and receive time-out is their idle time. Only tests pass others.
+    explicit FDL(const TransferLimits& limits = kDownloadLimits);
     ~FDL() override;
 
     bool Init(std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t) override;
@@ -40,6 +42,9 @@ public:
     // worker once its current download has ended, killing it after the wait.
     void Stop() override;
     void Release() override;
+    // Ends the download under way as failed, without waiting: the worker
+    // gives up within 0.1 s. Tasks added until the next Start fail.
+    void Cancel() override;
 
 protected:
     unsigned Run() override;
@@ -50,6 +55,9 @@ private:
     int Transfer(FTask& task, CInternetSession* session);
     void StopWorker();
 
-    std::unique_ptr<CInternetSession> m_pSession;
+    TransferLimits m_limits;
+    std::atomic<bool> m_bCancelled{false};
+    // Shared with the readers of answers, which may outlive a task (and the manager).
+    std::shared_ptr<CInternetSession> m_pSession;
     std::list<std::unique_ptr<FTask>> m_tasks; // oldest first
 };

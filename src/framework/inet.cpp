@@ -165,6 +165,14 @@ std::wstring RedirectTarget(HINTERNET request, const wchar_t* url)
     return target;
 }
 
+DWORD CHttpFile::QueryDataAvailable()
+{
+    DWORD available = 0;
+    if (!::InternetQueryDataAvailable(m_hFile.get(), &available, 0, m_dwContext))
+        throw CInternetException(::GetLastError(), m_dwContext);
+    return available;
+}
+
 BOOL AfxParseURL(LPCWSTR url, DWORD& serviceType, std::wstring& server, std::wstring& object,
                  INTERNET_PORT& port)
 {

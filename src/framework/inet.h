@@ -46,8 +46,12 @@ public:
     // A numeric header (HTTP_QUERY_FLAG_NUMBER is added); `result` is left
     // unchanged when the header is absent.
     BOOL QueryInfo(DWORD infoLevel, DWORD& result, LPDWORD index = nullptr) const;
-    // Bytes read, 0 at the end of the body.
+    // Bytes read, 0 at the end of the body. Waits until `count` bytes have
+    // come or the body ends, however slowly they arrive.
     UINT Read(void* buffer, UINT count);
+    // Bytes that Read can return at once; waits for some when none have
+    // arrived (up to the receive time-out). 0 at the end of the body.
+    DWORD QueryDataAvailable();
     void Close() noexcept { m_hFile.reset(); }
     operator HINTERNET() const noexcept { return m_hFile.get(); }
 

@@ -1,10 +1,9 @@
 #include "update/background_fetch.h"
 
+#include "update/background_job.h"
 #include "update/http_get_text.h"
 
 #include <mutex>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 struct BackgroundFetch::State {
@@ -17,29 +16,23 @@ bool BackgroundFetch::Start(const std::wstring& url, std::size_t byteLimit, HWND
                             UINT command)
 {
     auto state = std::make_shared<State>();
-    try {
-        std::thread([state, url, byteLimit, window, command] {
-            Result result;
-            if (byteLimit == 0) {
-                char page[kHttpTextBufferSize] = {};
-                result.read = HttpGetText(url.c_str(), page);
-                result.body = page;
-            } else {
-                result.read = HttpGetBytes(url.c_str(), byteLimit, result.body);
-            }
-            {
-                const std::lock_guard<std::mutex> hold(state->lock);
-                state->result = std::move(result);
-                state->done = true;
-            }
-            // A window destroyed meanwhile just never hears of it.
-            ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(command, 0), 0);
-        }).detach();
-    } catch (const std::system_error&) {
-        return false;
-    }
-    m_state = std::move(state);
-    return true;
+    const bool started = RunInBackground(window, command, [state, url, byteLimit]() -> LPARAM {
+        Result result;
+        if (byteLimit == 0) {
+            char page[kHttpTextBufferSize] = {};
+            result.read = HttpGetText(url.c_str(), page);
+            result.body = page;
+        } else {
+            result.read = HttpGetBytes(url.c_str(), byteLimit, result.body);
+        }
+        const std::lock_guard<std::mutex> hold(state->lock);
+        state->result = std::move(result);
+        state->done = true;
+        return 0;
+    });
+    if (started)
+        m_state = std::move(state);
+    return started;
 }
 
 BackgroundFetch::Result BackgroundFetch::Take()

@@ -1,7 +1,5 @@
-// Reads a short page on a short-lived worker thread, so the splash keeps
-// painting and answering while a slow server takes its time. The worker
-// touches no window: when done it posts a command to the window that asked,
-// whose handler takes the result on its own thread.
+// Reads a short page in the background (RunInBackground), so the splash
+// keeps painting and answering while a slow server takes its time.
 #pragma once
 
 #include "framework/win32.h"

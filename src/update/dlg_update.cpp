@@ -10,10 +10,10 @@
 #include "download/path_text.h"
 #include "framework/app.h"
 #include "framework/dc.h"
-#include "framework/file.h"
 #include "resource.h"
 #include "skin/layered_window.h"
 #include "skin/png_resource.h"
+#include "update/background_job.h"
 #include "update/download_check.h"
 #include "update/exe_swap.h"
 #include "update/http_get_text.h"
@@ -31,6 +31,7 @@ namespace {
 constexpr UINT kPngSplash = 109;
 const wchar_t kSwapFailed[] = L"重命名和启动新进程遭遇Exception[Error Code = %d]！";
 constexpr UINT_PTR kHandOverTimer = 1;
+constexpr UINT_PTR kAnswerTimer = 2; // the page's or the signature's time is up
 constexpr ULONGLONG kProgressIntervalMs = 100;
 constexpr UINT kHandOverPollMs = 50;
 // How long a new launcher has to show its splash before it is rolled back.
@@ -63,6 +64,17 @@ void ReportException(const std::exception_ptr& failure) noexcept
         AfxReportUnexpectedException();
     }
 }
+
+// Removes what a download that is not used left beside the executable.
+void DiscardDownload(const std::wstring& exe)
+{
+    const std::wstring download = exe + kUpdateTempSuffix;
+    for (const std::wstring& file : {download, download + kDownloadTempSuffix}) {
+        if (FileExists(file.c_str()) && !::DeleteFileW(file.c_str()))
+            WriteLog(L"删除临时下载文件%s失败！", file.c_str());
+    }
+}
+
 } // namespace
 
 CDlgUpdate::CDlgUpdate()
@@ -77,26 +89,78 @@ LRESULT CDlgUpdate::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_PAINT: OnPaint(); return 0;
-    case WM_TIMER:
-        if (wParam == kHandOverTimer) {
-            OnHandOverTick();
-            return 0;
-        }
-        break;
+    case WM_TIMER: OnTimer(wParam); return 0;
+    case WM_CLOSE: OnCancel(); return 0;
     }
     return CDialog::WindowProc(message, wParam, lParam);
 }
 
+// Each report is taken only in the stage that waits for it.
 BOOL CDlgUpdate::OnCommand(WPARAM wParam, LPARAM lParam)
 {
+    const auto in = [this](Stage stage) { return m_stage == stage; };
     switch (LOWORD(wParam)) {
     case ID_UPDATE_CHECK: CheckVersion(); return TRUE;
-    case ID_UPDATE_FINISHED: ReplaceAndRestart(lParam != 0); return TRUE;
-    case ID_VERSION_READ: OnVersionRead(); return TRUE;
-    case ID_SIGNATURE_READ: OnSignatureRead(); return TRUE;
-    case ID_UPDATE_PROGRESS: ShowDownloadProgress(); return TRUE;
+    case ID_VERSION_READ:
+        if (in(Stage::ReadingPage))
+            OnVersionRead();
+        return TRUE;
+    case ID_SIGNATURE_READ:
+        if (in(Stage::ReadingSignature))
+            OnSignatureRead();
+        return TRUE;
+    case ID_UPDATE_PROGRESS:
+        if (in(Stage::Downloading))
+            ShowDownloadProgress();
+        return TRUE;
+    case ID_UPDATE_FINISHED:
+        if (in(Stage::Downloading))
+            ReplaceAndRestart(lParam != 0);
+        else if (in(Stage::Skipped))
+            OnSkippedDownloadEnded();
+        return TRUE;
+    case ID_FILE_BUSY:
+        if (in(Stage::Swapping) || in(Stage::Undoing) || in(Stage::Leaving))
+            OnFileBusy(lParam != 0);
+        return TRUE;
+    case ID_SWAP_DONE:
+        if (in(Stage::Swapping))
+            OnSwapDone(static_cast<DWORD>(lParam));
+        return TRUE;
+    case ID_UNDO_DONE:
+        if (in(Stage::Undoing))
+            FinishWithoutUpdate();
+        return TRUE;
+    case ID_LEFTOVERS_REMOVED:
+        if (in(Stage::Leaving))
+            ::ExitProcess(0);
+        return TRUE;
     }
     return CDialog::OnCommand(wParam, lParam);
+}
+
+void CDlgUpdate::OnTimer(UINT_PTR id)
+{
+    switch (id) {
+    case kHandOverTimer: OnHandOverTick(); break;
+    case kAnswerTimer: OnAnswerTimeOut(); break;
+    }
+}
+
+void CDlgUpdate::OnCancel()
+{
+    switch (m_stage) {
+    case Stage::ReadingPage:
+    case Stage::ReadingSignature:
+        WriteLog(L"Update check skipped by the player");
+        FinishWithoutUpdate(); // the page's late answer is not listened to
+        break;
+    case Stage::Downloading:
+        WriteLog(L"Update download skipped by the player");
+        SkipDownload();
+        break;
+    default: break; // nothing to skip, or a swap that must be seen through
+    }
 }
 
 void CDlgUpdate::PreSubclassWindow()
@@ -183,14 +247,37 @@ void CDlgUpdate::CheckVersion()
     }
     // The page is read on a worker; its answer comes back as ID_VERSION_READ.
     const std::wstring url = VersionPageUrl(m_strUpdateHost, _time64(nullptr));
-    if (!m_pageFetch.Start(url, 0, m_hWnd, ID_VERSION_READ))
+    if (!StartFetch(m_pageFetch, url, 0, ID_VERSION_READ, Stage::ReadingPage))
         FinishWithoutUpdate();
 }
 
-// A newer version that did not fail before has its signature read next;
-// anything else lets the login follow.
+// Starts reading `url` and gives it the time a page has: whatever it is
+// doing then, the check fails and the login follows.
+bool CDlgUpdate::StartFetch(BackgroundFetch& fetch, const std::wstring& url, std::size_t byteLimit,
+                            UINT command, Stage stage)
+{
+    if (!fetch.Start(url, byteLimit, m_hWnd, command))
+        return false;
+    m_stage = stage;
+    ::SetTimer(m_hWnd, kAnswerTimer, kHttpTextTimeoutMs, nullptr);
+    return true;
+}
+
+void CDlgUpdate::OnAnswerTimeOut()
+{
+    ::KillTimer(m_hWnd, kAnswerTimer);
+    if (m_stage != Stage::ReadingPage && m_stage != Stage::ReadingSignature)
+        return;
+    WriteLog(L"Update check given up: no whole answer within %u s",
+             static_cast<unsigned>(kHttpTextTimeoutMs / 1000));
+    FinishWithoutUpdate();
+}
+
+// A newer version that neither failed nor was refused before has its
+// signature read next; anything else lets the login follow.
 void CDlgUpdate::OnVersionRead()
 {
+    ::KillTimer(m_hWnd, kAnswerTimer);
     const BackgroundFetch::Result page = m_pageFetch.Take();
     // A page saved with a line end still names its version; what is
     // compared, and sent back with the download, is the version alone.
@@ -203,22 +290,26 @@ void CDlgUpdate::OnVersionRead()
         FinishWithoutUpdate();
         return;
     }
-    const std::wstring failed = FailedBuildPath(ExecutablePath(), remote);
-    if (FileExists(failed.c_str())) {
-        WriteLog(L"Update skipped: this version did not start before (%s)", failed.c_str());
-        FinishWithoutUpdate();
-        return;
+    const std::wstring exe = ExecutablePath();
+    for (const std::wstring& mark : {FailedBuildPath(exe, remote), RefusedBuildPath(exe, remote)}) {
+        if (!mark.empty() && FileExists(mark.c_str())) {
+            WriteLog(L"Update skipped: this version failed or was refused before (%s)",
+                     mark.c_str());
+            FinishWithoutUpdate();
+            return;
+        }
     }
     // The publisher's signature comes before anything is downloaded: an
     // update that is not signed is never fetched.
     m_strVersion = remote;
-    if (!m_signatureFetch.Start(SignatureUrl(m_strUpdateHost, remote), kUpdateSignatureBytes + 1,
-                                m_hWnd, ID_SIGNATURE_READ))
+    if (!StartFetch(m_signatureFetch, SignatureUrl(m_strUpdateHost, remote),
+                    kUpdateSignatureBytes + 1, ID_SIGNATURE_READ, Stage::ReadingSignature))
         FinishWithoutUpdate();
 }
 
 void CDlgUpdate::OnSignatureRead()
 {
+    ::KillTimer(m_hWnd, kAnswerTimer);
     const BackgroundFetch::Result answer = m_signatureFetch.Take();
     if (!answer.read || answer.body.size() != kUpdateSignatureBytes) {
         WriteLog(L"Update refused: no valid signature (%u bytes) for %s",
@@ -228,17 +319,25 @@ void CDlgUpdate::OnSignatureRead()
         return;
     }
     std::copy(answer.body.begin(), answer.body.end(), m_signature.begin());
+    m_received = 0;
+    m_total = -1;
     if (!StartDownload(m_strVersion)) {
         FinishWithoutUpdate();
         return;
     }
-    ShowDownloadProgress(); // the splash stays, showing the download, until it ends
+    // The splash stays, showing the download, until it ends.
+    m_stage = Stage::Downloading;
+    ShowDownloadProgress();
 }
 
 void CDlgUpdate::ShowDownloadProgress()
 {
-    if (const CImage* picture =
-            m_pictures.Downloading(m_strVersion, m_received.load(), m_total.load()))
+    ShowPicture(m_pictures.Downloading(m_strVersion, m_received.load(), m_total.load()));
+}
+
+void CDlgUpdate::ShowPicture(const CImage* picture)
+{
+    if (picture)
         UpdateLayeredBitmap(m_hWnd, *picture);
 }
 
@@ -272,38 +371,54 @@ bool CDlgUpdate::StartDownload(const std::string& version)
     return false;
 }
 
+// The login follows at once; the download lets go of its files and of the
+// update lock when its worker has ended it, a moment later.
+void CDlgUpdate::SkipDownload()
+{
+    m_stage = Stage::Skipped;
+    DownloadManager()->Cancel();
+    PostStartUp();
+}
+
+void CDlgUpdate::OnSkippedDownloadEnded()
+{
+    StopDownloads();
+    DiscardDownload(ExecutablePath());
+    m_updateLock.Release();
+    m_stage = Stage::Done;
+}
+
 void CDlgUpdate::ReplaceAndRestart(bool succeeded)
 {
     StopDownloads();
     // Only the executable its publisher signed for the version the page
     // names is put in place. The check runs here on the UI thread: a 1 MiB
     // file takes a few milliseconds, almost all of it the hash.
-    if (succeeded &&
-        m_pfnCheckDownload(ExecutablePath() + kUpdateTempSuffix, m_strVersion, m_signature)) {
-        if (const CImage* starting = m_pictures.Starting())
-            UpdateLayeredBitmap(m_hWnd, *starting);
-        if (SwapAndStart())
-            return; // the splash waits for the new launcher to confirm its start
-    } else {
-        DiscardDownload();
+    const std::wstring exe = ExecutablePath();
+    const DownloadVerdict verdict =
+        succeeded ? m_pfnCheckDownload(exe + kUpdateTempSuffix, m_strVersion, m_signature)
+                  : DownloadVerdict::Unchecked;
+    if (verdict == DownloadVerdict::Accepted) {
+        ShowPicture(m_pictures.Starting());
+        if (StartSwap())
+            return; // the rest is reported by the swap's thread and the new launcher
+    } else if (verdict == DownloadVerdict::Refused) {
+        // The same file would be refused at every start: it is not fetched
+        // again while the page names its version.
+        const std::wstring refused = RefusedBuildPath(exe, m_strVersion);
+        if (refused.empty() || WriteEmptyMark(refused) != 0)
+            WriteLog(L"The refusal of %s could not be recorded", refused.c_str());
     }
+    DiscardDownload(exe);
     FinishWithoutUpdate();
 }
 
 void CDlgUpdate::FinishWithoutUpdate()
 {
+    ::KillTimer(m_hWnd, kAnswerTimer);
+    m_stage = Stage::Done;
     m_updateLock.Release();
     PostStartUp();
-}
-
-// Removes what a download that is not used left beside the executable.
-void CDlgUpdate::DiscardDownload()
-{
-    const std::wstring download = ExecutablePath() + kUpdateTempSuffix;
-    for (const std::wstring& file : {download, download + kDownloadTempSuffix}) {
-        if (FileExists(file.c_str()) && !::DeleteFileW(file.c_str()))
-            WriteLog(L"删除临时下载文件%s失败！", file.c_str());
-    }
 }
 
 void CDlgUpdate::StopDownloads()
@@ -315,41 +430,57 @@ void CDlgUpdate::StopDownloads()
     }
 }
 
-// Puts the downloaded executable in place of the running one and starts it.
-// True when it started: the hand-over then runs from the timer. Otherwise the
-// files are put back as they were, and nothing of the download is left.
-bool CDlgUpdate::SwapAndStart()
+// Puts the downloaded executable in place of the running one, on a thread:
+// a file another program holds is waited for there. False when no thread
+// could start; nothing was moved then.
+bool CDlgUpdate::StartSwap()
 {
-    m_swap = std::make_unique<ExecutableSwap>(ExecutablePath());
-    ExecutableSwap& swap = *m_swap;
-    try {
-        swap.ChooseBackup();
-        swap.Apply();
-        // The swap is done: a launcher started from now on, the new one among
-        // them, runs the new build and makes its own check.
-        m_updateLock.Release();
-        DWORD error = 0;
-        if (m_handOver.Start(swap.Exe(), kHandOverTimeoutMs, error)) {
-            ::SetTimer(m_hWnd, kHandOverTimer, kHandOverPollMs, nullptr);
-            return true;
-        }
-        WriteLog(L"启动新进程失败[Error Code = %d]！%s", static_cast<int>(error),
-                 swap.Exe().c_str());
-        RejectNewBuild();
-        return false;
-    } catch (const CFileException& e) {
-        WriteLog(kSwapFailed, static_cast<int>(e.m_lOsError));
-    } catch (...) {
-        WriteLog(kSwapFailed, static_cast<int>(::GetLastError()));
-    }
-    swap.RevertQuietly();
-    DiscardDownload();
+    const HWND window = m_hWnd;
+    m_swap = std::make_shared<ExecutableSwap>(ExecutablePath(), [window](bool waiting) {
+        ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(ID_FILE_BUSY, 0), waiting ? 1 : 0);
+    });
+    // The random name of a backup comes from this thread's seeded rand().
+    m_swap->ChooseBackup();
+    m_stage = Stage::Swapping;
+    if (RunInBackground(window, ID_SWAP_DONE,
+                        [swap = m_swap]() -> LPARAM { return static_cast<LPARAM>(swap->Apply()); }))
+        return true;
+    m_stage = Stage::Done;
     return false;
 }
 
-// The new launcher confirmed its start: this one ends at once, without
-// closing a window or running any exit processing. A new launcher that ended
-// first, or said nothing in time, is rolled back.
+void CDlgUpdate::OnFileBusy(bool waiting)
+{
+    if (waiting)
+        WriteLog(L"Waiting for another program to release a file of the update");
+    ShowPicture(waiting ? m_pictures.Waiting() : m_pictures.Starting());
+}
+
+// The files are swapped: the new launcher is started, and the hand-over runs
+// from the timer. A swap that could not be done, or a launcher that cannot
+// start, is put back.
+void CDlgUpdate::OnSwapDone(DWORD error)
+{
+    if (error != 0) {
+        WriteLog(kSwapFailed, static_cast<int>(error));
+        StartUndo(false);
+        return;
+    }
+    DWORD startError = 0;
+    if (m_handOver.Start(m_swap->Exe(), kHandOverTimeoutMs, startError)) {
+        m_stage = Stage::HandingOver;
+        ::SetTimer(m_hWnd, kHandOverTimer, kHandOverPollMs, nullptr);
+        return;
+    }
+    WriteLog(L"启动新进程失败[Error Code = %d]！%s", static_cast<int>(startError),
+             m_swap->Exe().c_str());
+    StartUndo(true);
+}
+
+// The new launcher confirmed its start: the update is complete, and this one
+// ends once the files of earlier updates are gone, without closing a window
+// or running any exit processing. A new launcher that ended first, or said
+// nothing in time, is rolled back.
 void CDlgUpdate::OnHandOverTick()
 {
     const LauncherHandOver::State state = m_handOver.Poll();
@@ -357,7 +488,7 @@ void CDlgUpdate::OnHandOverTick()
         return;
     ::KillTimer(m_hWnd, kHandOverTimer);
     switch (state) {
-    case LauncherHandOver::State::Confirmed: m_swap->RemoveEarlierBackups(); ::ExitProcess(0);
+    case LauncherHandOver::State::Confirmed: StartLeaving(); return;
     case LauncherHandOver::State::Ended:
         WriteLog(L"Update rolled back: %s ended with code %u before its splash showed",
                  m_swap->Exe().c_str(), static_cast<unsigned>(m_handOver.ExitCode()));
@@ -368,26 +499,42 @@ void CDlgUpdate::OnHandOverTick()
                  m_swap->Exe().c_str(), static_cast<unsigned>(kHandOverTimeoutMs / 1000));
         break;
     }
-    RejectNewBuild();
-    FinishWithoutUpdate();
+    StartUndo(true);
 }
 
-// Puts the running launcher back under the executable's name and keeps the
-// new build as "<exe><version>.failed", which is not fetched again.
-void CDlgUpdate::RejectNewBuild()
+// Puts the running launcher back under the executable's name, on a thread,
+// and keeps a new build that ran as "<exe><version>.failed", which is not
+// fetched again; a download that never ran is removed. The login follows.
+void CDlgUpdate::StartUndo(bool keepFailedBuild)
 {
-    try {
-        m_swap->Revert();
-    } catch (...) {
-        m_swap->RevertQuietly();
+    m_stage = Stage::Undoing;
+    auto undo = [swap = m_swap, keepFailedBuild, version = m_strVersion]() -> LPARAM {
+        swap->Undo();
+        if (keepFailedBuild)
+            swap->KeepFailedBuild(version);
+        else
+            DiscardDownload(swap->Exe());
+        return 0;
+    };
+    if (!RunInBackground(m_hWnd, ID_UNDO_DONE, undo)) {
+        undo(); // the install comes before a painted splash
+        FinishWithoutUpdate();
     }
-    const std::wstring failed = FailedBuildPath(m_swap->Exe(), m_strVersion);
-    if (m_swap->NewMoved() ||
-        !::MoveFileExW(m_swap->Temporary().c_str(), failed.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        WriteLog(L"恢复文件失败[Error Code = %d]！%s", static_cast<int>(::GetLastError()),
-                 failed.c_str());
-        DiscardDownload();
-    }
+}
+
+void CDlgUpdate::StartLeaving()
+{
+    // Nothing of this update can be undone any more: a launcher started from
+    // now on makes its own check. The new launcher's splash is on screen;
+    // this one steps aside while it tidies up.
+    m_updateLock.Release();
+    m_stage = Stage::Leaving;
+    ShowWindow(SW_HIDE);
+    if (!RunInBackground(m_hWnd, ID_LEFTOVERS_REMOVED, [swap = m_swap]() -> LPARAM {
+            swap->RemoveLeftovers();
+            return 0;
+        }))
+        ::ExitProcess(0);
 }
 
 IDLMgr* CDlgUpdate::DownloadManager()

@@ -25,8 +25,8 @@ bool ReadFileVersion(const std::wstring& file, int parts[4])
     return true;
 }
 
-bool CheckDownloadedUpdate(const std::wstring& file, const std::string& version,
-                           const UpdateSignature& signature)
+DownloadVerdict CheckDownloadedUpdate(const std::wstring& file, const std::string& version,
+                                      const UpdateSignature& signature)
 {
     const ULONGLONG started = ::GetTickCount64();
     const SignatureCheck check = VerifyUpdateFile(file, version, signature);
@@ -34,7 +34,8 @@ bool CheckDownloadedUpdate(const std::wstring& file, const std::string& version,
     if (check != SignatureCheck::Verified) {
         WriteLog(L"Update refused: %s (%u ms) %s", DescribeSignatureCheck(check), elapsed,
                  file.c_str());
-        return false;
+        return check == SignatureCheck::Mismatch ? DownloadVerdict::Refused
+                                                 : DownloadVerdict::Unchecked;
     }
     WriteLog(L"Update signature verified in %u ms", elapsed);
     // A wrongly published file (the old build, a stale cache) would otherwise
@@ -46,7 +47,7 @@ bool CheckDownloadedUpdate(const std::wstring& file, const std::string& version,
         WriteLog(L"Update refused: the page names %s, the download is version %d.%d.%d.%d%s",
                  named.c_str(), found[0], found[1], found[2], found[3],
                  readable ? L"" : L" (no version information)");
-        return false;
+        return DownloadVerdict::Refused;
     }
-    return true;
+    return DownloadVerdict::Accepted;
 }

@@ -67,15 +67,24 @@ DWORD QueryNumber(HINTERNET request, DWORD info, DWORD fallback) noexcept
 }
 
 // Reads the response body into `body`, at most `limit` bytes. False when a
-// read fails, or when the body ends before its announced length: a cut body
-// is neither a version text nor a signature.
-bool ReadBody(HINTERNET request, std::string& body, std::size_t limit)
+// read fails, when the body ends before its announced length (a cut body is
+// neither a version text nor a signature), or when it is not in by the
+// deadline. A synchronous read waits until its whole count has come, however
+// slowly the server sends it, so no read asks for more than has arrived.
+bool ReadBody(HINTERNET request, std::string& body, std::size_t limit, const TransferPace& pace)
 {
     const DWORD expected = QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH, kNoContentLength);
     body.clear();
     char block[kHttpTextBufferSize];
     while (body.size() < limit) {
-        const std::size_t room = std::min(limit - body.size(), sizeof block);
+        DWORD available = 0;
+        if (pace.Check(::GetTickCount64()) != TransferPace::Verdict::Going ||
+            !::InternetQueryDataAvailable(request, &available, 0, 0))
+            return false;
+        if (available == 0)
+            break;
+        const std::size_t room =
+            std::min({limit - body.size(), sizeof block, std::size_t{available}});
         DWORD read = 0;
         if (!::InternetReadFile(request, block, static_cast<DWORD>(room), &read))
             return false;
@@ -83,6 +92,8 @@ bool ReadBody(HINTERNET request, std::string& body, std::size_t limit)
             break;
         body.append(block, read);
     }
+    if (pace.Check(::GetTickCount64()) != TransferPace::Verdict::Going)
+        return false;
     // A full buffer leaves the rest of a longer body unread and unchecked.
     return body.size() == limit || expected == kNoContentLength || body.size() == expected;
 }
@@ -128,6 +139,8 @@ bool Fetch(const wchar_t* url, DWORD timeoutMs, std::size_t limit, DWORD& status
 {
     status = 0;
     body.clear();
+    // The whole answer, from the request on, has to come within the time-out.
+    const TransferPace pace(TransferLimits{timeoutMs, 0, 0, timeoutMs}, ::GetTickCount64());
     const UniqueInternetHandle session(
         ::InternetOpenW(L"GetURLRet", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session) {
@@ -137,7 +150,9 @@ bool Fetch(const wchar_t* url, DWORD timeoutMs, std::size_t limit, DWORD& status
     std::wstring address(url);
     Exchange exchange;
     for (int redirects = 0;; ++redirects) {
-        if (!Send(session.get(), address, timeoutMs, exchange))
+        // A chain of redirects is held to the same deadline as one answer.
+        if (pace.Check(::GetTickCount64()) != TransferPace::Verdict::Going ||
+            !Send(session.get(), address, timeoutMs, exchange))
             return true;
         std::wstring target = RedirectTarget(exchange.request.get(), address.c_str());
         if (target.empty())
@@ -149,7 +164,7 @@ bool Fetch(const wchar_t* url, DWORD timeoutMs, std::size_t limit, DWORD& status
         address = std::move(target);
     }
     status = QueryNumber(exchange.request.get(), HTTP_QUERY_STATUS_CODE, 0);
-    if (!ReadBody(exchange.request.get(), body, limit))
+    if (!ReadBody(exchange.request.get(), body, limit, pace))
         body.clear();
     return true;
 }

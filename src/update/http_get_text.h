@@ -2,15 +2,17 @@
 // small binary bodies such as an update's signature.
 #pragma once
 
+#include "download/transfer_pace.h"
 #include "framework/win32.h"
 
 #include <cstddef>
 #include <string>
 
 constexpr int kHttpTextBufferSize = 1024;
-// Each of connecting, sending and receiving may take this long before the
-// read gives up, so a stalled server cannot hold the launcher's start.
-constexpr DWORD kHttpTextTimeoutMs = 8000;
+// The whole answer, from the request to its last byte, comes within this
+// time or counts as none, so neither a stalled nor a crawling server holds
+// the launcher's start.
+constexpr DWORD kHttpTextTimeoutMs = kPageLimits.totalMs;
 
 // Fills `buffer` with the body of `url`: at most 1023 bytes, always
 // terminated, the rest of a longer body dropped. Only a whole body of a

@@ -30,6 +30,11 @@ std::wstring DownloadAmountText(std::int64_t received, std::int64_t total)
     return total < 0 ? Amount(received) : Amount(received) + L" of " + Amount(total);
 }
 
+std::wstring DownloadStateLine(std::int64_t received, std::int64_t total)
+{
+    return DownloadAmountText(received, total) + L"  \u00b7  Esc skips the update";
+}
+
 double DownloadFraction(std::int64_t received, std::int64_t total) noexcept
 {
     if (total <= 0 || received <= 0)

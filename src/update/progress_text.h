@@ -13,6 +13,9 @@ std::wstring DownloadingCaption(const std::string& version);
 // rounded down, so a download shows its total only when it is complete.
 std::wstring DownloadAmountText(std::int64_t received, std::int64_t total);
 
+// The line under the bar: the amount, and that Esc skips the update.
+std::wstring DownloadStateLine(std::int64_t received, std::int64_t total);
+
 // How much of the bar is filled, 0 to 1: 0 while the total is unknown or 0,
 // 1 when more arrived than was announced.
 double DownloadFraction(std::int64_t received, std::int64_t total) noexcept;

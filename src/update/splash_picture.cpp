@@ -15,9 +15,9 @@ namespace {
 // place is the one the skin generator leaves free for it.
 constexpr POINT kBar = {86, 103};
 constexpr RECT kCaptionBox = {46, 66, 365, 98};
-constexpr RECT kAmountBox = {86, 121, 326, 143};
+constexpr RECT kStateBox = {46, 121, 365, 143}; // the amount, and how to skip
 constexpr int kCaptionHeight = 24;
-constexpr int kAmountHeight = 16;
+constexpr int kStateHeight = 16;
 constexpr COLORREF kInk = RGB(58, 40, 24); // the caption's ink in the pictures
 constexpr int kSmallestText = 10;
 constexpr int kTextMargin = 8;
@@ -108,18 +108,23 @@ bool SplashPicture::LoadDownloadPictures()
            bar.y + m_trough.GetHeight() <= m_base.GetHeight();
 }
 
+bool SplashPicture::CopyBase(CImage& canvas)
+{
+    if ((canvas.IsNull() &&
+         !canvas.Create(m_base.GetWidth(), -m_base.GetHeight(), 32, CImage::createAlphaChannel)) ||
+        !SameShape(canvas, m_base))
+        return false;
+    for (int y = 0; y < m_base.GetHeight(); ++y)
+        std::memcpy(RowsOf(canvas, 0, y).top, RowsOf(m_base, 0, y).top,
+                    static_cast<size_t>(m_base.GetWidth()) * 4);
+    return true;
+}
+
 const CImage* SplashPicture::Downloading(const std::string& version, std::int64_t received,
                                          std::int64_t total)
 {
-    if (!LoadDownloadPictures())
+    if (!LoadDownloadPictures() || !CopyBase(m_canvas))
         return nullptr;
-    if ((m_canvas.IsNull() && !m_canvas.Create(m_base.GetWidth(), -m_base.GetHeight(), 32,
-                                               CImage::createAlphaChannel)) ||
-        !SameShape(m_canvas, m_base))
-        return nullptr;
-    for (int y = 0; y < m_base.GetHeight(); ++y)
-        std::memcpy(RowsOf(m_canvas, 0, y).top, RowsOf(m_base, 0, y).top,
-                    static_cast<size_t>(m_base.GetWidth()) * 4);
 
     const DpiScale& scale = ScreenScale();
     const POINT bar = scale.ScalePoint(kBar);
@@ -131,9 +136,21 @@ const CImage* SplashPicture::Downloading(const std::string& version, std::int64_
 
     InkText(m_canvas, DownloadingCaption(version), scale.ScaleRect(kCaptionBox),
             scale.Length(kCaptionHeight), FW_BOLD);
-    InkText(m_canvas, DownloadAmountText(received, total), scale.ScaleRect(kAmountBox),
-            scale.Length(kAmountHeight), FW_NORMAL);
+    InkText(m_canvas, DownloadStateLine(received, total), scale.ScaleRect(kStateBox),
+            scale.Length(kStateHeight), FW_NORMAL);
     return &m_canvas;
+}
+
+const CImage* SplashPicture::Waiting()
+{
+    if (m_waiting.IsNull()) {
+        if (!LoadDownloadPictures() || !CopyBase(m_waiting))
+            return nullptr;
+        const DpiScale& scale = ScreenScale();
+        InkText(m_waiting, L"Waiting for another program to release the file\u2026",
+                scale.ScaleRect(kCaptionBox), scale.Length(kCaptionHeight), FW_BOLD);
+    }
+    return &m_waiting;
 }
 
 const CImage* SplashPicture::Starting()

@@ -1,7 +1,8 @@
 // The update splash's pictures, one for each state a player sees: the check
-// ("Checking for updates..."), the download with its bar and amount, and the
-// start of the new version. Each is a premultiplied 32-bit picture of the
-// same size, shown whole through the layered window.
+// ("Checking for updates..."), the download with its bar, amount and the way
+// to skip it, the start of the new version, and the wait for a file another
+// program holds. Each is a premultiplied 32-bit picture of the same size,
+// shown whole through the layered window.
 #pragma once
 
 #include "framework/image.h"
@@ -17,13 +18,19 @@ public:
                               std::int64_t total);
     // "Starting the new version...", during the swap and the hand-over.
     const CImage* Starting();
+    // "Waiting for another program to release the file...", while the swap
+    // waits for a file another program holds.
+    const CImage* Waiting();
 
 private:
     bool LoadDownloadPictures();
+    // Copies the scroll without caption into `canvas`, made on first use.
+    bool CopyBase(CImage& canvas);
 
     CImage m_base;   // the scroll without caption
     CImage m_trough; // the bar's groove
     CImage m_fill;   // the bar's filling
     CImage m_canvas; // the download state as last drawn
     CImage m_starting;
+    CImage m_waiting;
 };

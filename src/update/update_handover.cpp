@@ -1,6 +1,7 @@
 #include "update/update_handover.h"
 
 #include <cstdint>
+#include <initializer_list>
 
 namespace {
 constexpr wchar_t kStartedEvent[] = L"Started";
@@ -21,7 +22,7 @@ std::uint64_t HashFolded(std::wstring path) noexcept
 }
 } // namespace
 
-std::wstring InstallObjectName(const wchar_t* kind, const std::wstring& exePath)
+std::wstring InstallObjectName(const wchar_t* kind, const std::wstring& exePath, ObjectScope scope)
 {
     // The hash in 16 lower-case hex digits, most significant first.
     constexpr wchar_t kHexDigits[] = L"0123456789abcdef";
@@ -29,16 +30,20 @@ std::wstring InstallObjectName(const wchar_t* kind, const std::wstring& exePath)
     wchar_t hex[17] = {};
     for (int i = 15; i >= 0; --i, hash >>= 4)
         hex[i] = kHexDigits[hash & 0xF];
-    return std::wstring(L"Local\\Quillmoor.") + kind + L"." + hex;
+    const wchar_t* const prefix = scope == ObjectScope::Machine ? L"Global\\" : L"Local\\";
+    return std::wstring(prefix) + L"Quillmoor." + kind + L"." + hex;
 }
 
 void ConfirmLauncherStarted(const std::wstring& exePath) noexcept
 {
     try {
-        const UniqueHandle event(::OpenEventW(EVENT_MODIFY_STATE, FALSE,
-                                              InstallObjectName(kStartedEvent, exePath).c_str()));
-        if (event)
-            ::SetEvent(event.get());
+        for (const ObjectScope scope : {ObjectScope::Machine, ObjectScope::Session}) {
+            const UniqueHandle event(
+                ::OpenEventW(EVENT_MODIFY_STATE, FALSE,
+                             InstallObjectName(kStartedEvent, exePath, scope).c_str()));
+            if (event)
+                ::SetEvent(event.get());
+        }
     } catch (...) {
         // Without memory for a name there is nobody to tell.
     }
@@ -48,6 +53,11 @@ bool InstallUpdateLock::TryAcquire(const std::wstring& exePath)
 {
     Release();
     m_hMutex.reset(::CreateMutexW(nullptr, FALSE, InstallObjectName(L"Update", exePath).c_str()));
+    if (!m_hMutex && ::GetLastError() == ERROR_ACCESS_DENIED)
+        return false; // another user's launcher of this install made it: it is updating
+    if (!m_hMutex)
+        m_hMutex.reset(::CreateMutexW(
+            nullptr, FALSE, InstallObjectName(L"Update", exePath, ObjectScope::Session).c_str()));
     if (!m_hMutex)
         return false;
     const DWORD wait = ::WaitForSingleObject(m_hMutex.get(), 0);
@@ -68,14 +78,19 @@ void InstallUpdateLock::Release() noexcept
 bool LauncherHandOver::Start(const std::wstring& exePath, DWORD timeoutMs, DWORD& error)
 {
     m_hProcess.reset();
+    m_hConfirmed.reset(); // an earlier hand-over's event is not this one's
     // Manual reset: the confirmation stays set until this launcher has seen it.
-    m_hConfirmed.reset(
-        ::CreateEventW(nullptr, TRUE, FALSE, InstallObjectName(kStartedEvent, exePath).c_str()));
-    if (!m_hConfirmed) {
+    for (const ObjectScope scope : {ObjectScope::Machine, ObjectScope::Session}) {
+        m_hConfirmed.reset(::CreateEventW(
+            nullptr, TRUE, FALSE, InstallObjectName(kStartedEvent, exePath, scope).c_str()));
         error = ::GetLastError();
-        return false;
+        if (m_hConfirmed && (error != ERROR_ALREADY_EXISTS || scope == ObjectScope::Session))
+            break;
+        m_hConfirmed.reset();
     }
-    ::ResetEvent(m_hConfirmed.get()); // an event left by an earlier hand-over says nothing now
+    if (!m_hConfirmed)
+        return false;
+    ::ResetEvent(m_hConfirmed.get()); // the session's may have been set before
 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;

@@ -4,6 +4,7 @@
 #include "common/site_address.h"
 
 #include <climits>
+#include <initializer_list>
 
 const char* const CLIENT_VERSION = QM_CLIENT_VERSION;
 const wchar_t* const CLIENT_VERSION_W = L"" QM_CLIENT_VERSION;
@@ -177,20 +178,82 @@ std::wstring BackupPathFor(const std::wstring& exePath)
     return exePath + CLIENT_VERSION_W;
 }
 
+namespace {
+constexpr wchar_t kFailedSuffix[] = L".failed";
+constexpr wchar_t kRefusedSuffix[] = L".refused";
+
+std::wstring VersionMarkPath(const std::wstring& exePath, const std::string& version,
+                             const wchar_t* suffix)
+{
+    int parts[4];
+    if (CompareVersion(version.c_str(), version.c_str()) != 0 ||
+        !ParseVersion(version.c_str(), parts))
+        return {}; // unusable as CompareVersion has it
+    std::wstring path = exePath;
+    for (int i = 0; i < 4; ++i)
+        path += (i ? L"." : L"") + DecimalText(parts[i]);
+    return path + suffix;
+}
+
+bool StartsWithFolded(const std::wstring& text, const std::wstring& start) noexcept
+{
+    if (start.empty() || text.size() < start.size())
+        return false;
+    const auto fold = [](wchar_t c) { return c >= L'a' && c <= L'z' ? c - L'a' + L'A' : c; };
+    for (std::size_t i = 0; i < start.size(); ++i) {
+        if (fold(text[i]) != fold(start[i]))
+            return false;
+    }
+    return true;
+}
+
+// Four numbers of digits only, separated by single dots.
+bool IsFourPartVersion(const std::wstring& text) noexcept
+{
+    int dots = 0;
+    bool digitBefore = false;
+    for (const wchar_t c : text) {
+        if (c == L'.') {
+            if (!digitBefore || ++dots > 3)
+                return false;
+            digitBefore = false;
+        } else if (c >= L'0' && c <= L'9') {
+            digitBefore = true;
+        } else {
+            return false;
+        }
+    }
+    return dots == 3 && digitBefore;
+}
+} // namespace
+
 std::wstring FailedBuildPath(const std::wstring& exePath, const std::string& version)
 {
-    return exePath + Widen(version.c_str()) + L".failed";
+    return VersionMarkPath(exePath, version, kFailedSuffix);
+}
+
+std::wstring RefusedBuildPath(const std::wstring& exePath, const std::string& version)
+{
+    return VersionMarkPath(exePath, version, kRefusedSuffix);
+}
+
+bool IsBuildMarkName(const std::wstring& exeName, const std::wstring& name)
+{
+    if (!StartsWithFolded(name, exeName))
+        return false;
+    for (const std::wstring suffix : {kFailedSuffix, kRefusedSuffix}) {
+        if (name.size() > exeName.size() + suffix.size() &&
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+            return IsFourPartVersion(
+                name.substr(exeName.size(), name.size() - exeName.size() - suffix.size()));
+    }
+    return false;
 }
 
 bool IsBackupName(const std::wstring& exeName, const std::wstring& name)
 {
-    if (exeName.empty() || name.size() <= exeName.size())
+    if (name.size() <= exeName.size() || !StartsWithFolded(name, exeName))
         return false;
-    const auto fold = [](wchar_t c) { return c >= L'a' && c <= L'z' ? c - L'a' + L'A' : c; };
-    for (std::size_t i = 0; i < exeName.size(); ++i) {
-        if (fold(name[i]) != fold(exeName[i]))
-            return false;
-    }
     const std::wstring suffix = name.substr(exeName.size());
     if (suffix.find_first_not_of(L"0123456789") == std::wstring::npos)
         return suffix.size() <= 4;

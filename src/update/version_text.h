@@ -54,8 +54,20 @@ std::string SignedUpdatePrefix(const std::string& version);
 std::wstring BackupPathFor(const std::wstring& exePath);
 
 // "<exe><version>.failed": where a new build that did not confirm its start
-// is kept, which also stops the launcher from fetching it again.
+// is kept, which also stops the launcher from fetching it again. The version
+// is spelt from its four numbers ("1.0.1" gives 1.0.1.0), so no text of the
+// page reaches the file name; empty for an unusable version.
 std::wstring FailedBuildPath(const std::wstring& exePath, const std::string& version);
+
+// "<exe><version>.refused", spelt as above: an empty mark that a download of
+// that version was refused for its signature or its version, which stops
+// the launcher from fetching it again.
+std::wstring RefusedBuildPath(const std::wstring& exePath, const std::string& version);
+
+// Whether `name` is one of those two marks: `exeName` (compared
+// case-insensitively in ASCII), a version of four numbers, and ".failed"
+// or ".refused".
+bool IsBuildMarkName(const std::wstring& exeName, const std::wstring& name);
 
 // Whether `name` is `exeName` (compared case-insensitively in ASCII) followed
 // by a backup's suffix: a version, or the number of one to four digits that

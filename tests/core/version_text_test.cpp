@@ -158,8 +158,27 @@ TEST(VersionText, BackupNamesAreTheExecutableFollowedByAVersionOrUpToFourDigits)
     for (const Case& c : cases)
         EXPECT_EQ(IsBackupName(L"Quillmoor.exe", c.name), c.backup)
             << std::string(c.name, c.name + std::wcslen(c.name));
+}
+
+// The marks of versions not to fetch again are named from the version's
+// numbers, so the page's text never reaches a file name.
+TEST(VersionText, MarksOfVersionsNotFetchedAgainAreSpeltFromTheirNumbers)
+{
     EXPECT_EQ(FailedBuildPath(L"C:\\Games\\run.exe", "1.0.0.9"),
               L"C:\\Games\\run.exe1.0.0.9.failed");
+    EXPECT_EQ(RefusedBuildPath(L"C:\\Games\\run.exe", "1.0.1"),
+              L"C:\\Games\\run.exe1.0.1.0.refused");
+    EXPECT_EQ(RefusedBuildPath(L"C:\\run.exe", "1.0.0.9\\x:y"), L"C:\\run.exe1.0.0.9.refused");
+    EXPECT_EQ(FailedBuildPath(L"C:\\run.exe", "1.2.3.4.5"), L"") << "unusable";
+    EXPECT_EQ(RefusedBuildPath(L"C:\\run.exe", ""), L"") << "unusable";
+
+    for (const wchar_t* mark : {L"Quillmoor.exe1.0.0.9.failed", L"quillmoor.EXE1.0.0.10.refused"})
+        EXPECT_TRUE(IsBuildMarkName(L"Quillmoor.exe", mark));
+    for (const wchar_t* other : {L"Quillmoor.exe1.0.0.9.refused.tmp", L"Quillmoor.exe1.0.9.failed",
+                                 L"Quillmoor.exe1.0.0.9", L"Quillmoor.exe1..0.9.failed",
+                                 L"Other.exe1.0.0.9.failed", L"Quillmoor.exe1.0.0.9.FAILED"})
+        EXPECT_FALSE(IsBuildMarkName(L"Quillmoor.exe", other))
+            << std::string(other, other + std::wcslen(other));
 }
 
 TEST(VersionText, AFileVersionMatchesTheVersionItsPageNames)
@@ -193,6 +212,7 @@ TEST(DownloadProgress, AmountAndFractionOfTheBar)
         EXPECT_DOUBLE_EQ(DownloadFraction(c.received, c.total), c.fraction) << c.received;
     }
     EXPECT_EQ(DownloadingCaption("1.0.0.9"), L"Downloading update 1.0.0.9");
+    EXPECT_EQ(DownloadStateLine(421888, 933888), L"412 KB of 912 KB  \u00b7  Esc skips the update");
 }
 
 TEST(VersionText, MinutesQueryUsesTheLow32BitsSigned)

@@ -349,6 +349,20 @@ class ServerTest(unittest.TestCase):
         self.assertIsNone(r.headers["Content-Length"])
         self.assertEqual(r.body, expected(5000))
 
+    def test_endless_body_goes_on_without_a_length(self):
+        self.add_route("/endless", endless=True, chunk=4096)
+        s, f = self.raw()
+        self.send(s, "/endless")
+        r = read_response(f, head=True)
+        self.assertEqual(r.status, 200)
+        self.assertNotIn("content-length", r.headers)
+        self.assertEqual(r.headers.get("connection"), "close")
+        # Far more than any test route sends, and still going.
+        self.assertEqual(f.read(3 << 20), expected(3 << 20))
+        r = self.request("/__route", "POST", {"Content-Type": "application/json"},
+                         json.dumps({"path": "/x", "endless": True, "size": 5}))
+        self.assertEqual(r.status, 400)
+
     def test_keep_alive_two_requests_on_one_connection(self):
         s, f = self.raw()
         self.send(s, "/update.txt")

@@ -15,6 +15,8 @@
 #include "support/test_files.h"
 #include "support/test_server.h"
 #include "support/test_support.h"
+#include "update/splash_picture.h"
+#include "update/update_handover.h"
 
 #include <winsock2.h>
 // After winsock2.h, which must precede windows.h.
@@ -22,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
@@ -628,6 +631,10 @@ TEST_F(UpdateE2E, UpdatesThatAreNotSignedForTheirVersionAreRefused)
         ASSERT_TRUE(WaitForTheLogin()) << "windows:" << DescribeWindows(m_launcher.Id());
         EXPECT_TRUE(Asked(std::string(kSignaturePath) + "?version=" + r.page)) << Log();
         ExpectNoUpdate(r.downloads);
+        // A download that was refused is not fetched again; the next row asks anew.
+        const std::wstring refused = m_exe + qmtest::Widen(r.page) + L".refused";
+        EXPECT_EQ(Exists(refused), r.downloads);
+        ::DeleteFileW(refused.c_str());
         m_launcher.Terminate();
     }
 }
@@ -751,6 +758,193 @@ TEST_F(UpdateE2E, TheLoginPageIsAskedForOverTlsAndNotPastACertificateForAnotherN
         }
         m_launcher.Terminate();
     }
+}
+
+// ---- updates that must end on time ----------------------------------------------
+
+// One start after another against the same server: each reaches the login
+// within its bound, the old launcher under the executable's name, nothing
+// left beside it.
+struct BoundedStart {
+    const char* name;
+    std::string page;       // the version page's route
+    std::string executable; // the new executable's route; empty: the stand-in
+    std::string signature;  // the signature's route; empty: the stand-in's
+    DWORD boundMs;          // the login within this of each start
+    int starts;
+    int downloads; // requests for the executable over all starts
+};
+
+class UpdateEndsOnTime : public UpdateE2E, public ::testing::WithParamInterface<BoundedStart> {};
+
+TEST_P(UpdateEndsOnTime, TheLoginFollowsWithinItsBoundAndNothingIsLeft)
+{
+    const BoundedStart& row = GetParam();
+    StartServer();
+    if (HasFatalFailure())
+        return;
+    Route(row.page, row.executable, row.signature);
+    if (HasFatalFailure())
+        return;
+    long long mostOnDisk = 0;
+    for (int start = 1; start <= row.starts; ++start) {
+        SCOPED_TRACE("start " + std::to_string(start));
+        Launch();
+        const bool login = qmtest::PumpUntil(
+            [&] {
+                mostOnDisk = std::max(mostOnDisk, qmtest::FileSize(m_temporary + L".fdl"));
+                return FindWindowOfSize(m_launcher.Id(), kLoginWidth, kLoginHeight, true) ||
+                       !m_launcher.IsRunning();
+            },
+            row.boundMs + 10000);
+        const ULONGLONG elapsed = ::GetTickCount64() - m_launched;
+        ASSERT_TRUE(login && m_launcher.IsRunning()) << DescribeWindows(m_launcher.Id());
+        std::cout << "[ measured ] " << row.name << ": the login " << elapsed
+                  << " ms after the start\n";
+        EXPECT_LT(elapsed, row.boundMs);
+        EXPECT_TRUE(SameBytes(Content(m_exe), m_original, "the executable"));
+        EXPECT_FALSE(Exists(m_backup));
+        EXPECT_FALSE(Exists(m_temporary));
+        EXPECT_FALSE(Exists(m_temporary + L".fdl"));
+        m_launcher.Terminate();
+    }
+    EXPECT_EQ(CountOf(Log(), std::string(kExecutablePath) + "?"),
+              static_cast<size_t>(row.downloads))
+        << Log();
+    if (mostOnDisk > 0)
+        std::cout << "[ measured ] " << row.name << ": at most " << mostOnDisk
+                  << " bytes of the download seen on disk\n";
+    EXPECT_LE(mostOnDisk, 64LL * 1024 * 1024);
+}
+
+std::string SlowStandIn()
+{
+    return R"({"body_file": ")" + std::string(QM_BINARY_DIR) +
+           R"(/bin/fake_new_launcher.exe", "chunk": 20, "delay": 0.1})";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, UpdateEndsOnTime,
+    ::testing::Values(
+        // 33 bytes, one every half second: 16 s for the whole page.
+        BoundedStart{"APageSentOneByteEveryHalfSecond",
+                     R"({"body": "1.0.0.9                          ", "chunk": 1, "delay": 0.5})",
+                     "", "", 12000, 1, 0},
+        BoundedStart{"ADownloadAt200BytesASecond", R"({"body": "1.0.0.9"})", SlowStandIn(), "",
+                     75000, 1, 1},
+        BoundedStart{"ABodyWithNoLengthAndNoEnd", R"({"body": "1.0.0.9"})", R"({"endless": true})",
+                     "", 30000, 1, 1},
+        BoundedStart{
+            "A206Answer", R"({"body": "1.0.0.9"})",
+            R"({"status": 206, "size": 5000, "headers": {"Content-Range": "bytes 0-4999/90000"}})",
+            "", 20000, 1, 1},
+        // Signed with a key the launcher does not trust.
+        BoundedStart{"AVersionRefusedTwiceOverTwoStarts", R"({"body": "1.0.0.9"})", "",
+                     SignatureOf("other"), 20000, 2, 1}),
+    [](const ::testing::TestParamInfo<BoundedStart>& row) {
+        return std::string(row.param.name);
+    });
+
+// Whether the splash shows `picture` rather than `other`: at the opaque points
+// where the two differ most, the screen has the colours of `picture`.
+bool ShowsRatherThan(HWND splash, const CImage& picture, const CImage& other)
+{
+    RECT window{};
+    ::GetWindowRect(splash, &window);
+    const HDC screen = ::GetDC(nullptr);
+    int checked = 0;
+    int matched = 0;
+    for (int y = 0; y < picture.GetHeight(); y += 3) {
+        for (int x = 0; x < picture.GetWidth(); x += 3) {
+            const auto* a =
+                static_cast<const BYTE*>(picture.GetBits()) + y * picture.GetPitch() + x * 4;
+            const auto* b =
+                static_cast<const BYTE*>(other.GetBits()) + y * other.GetPitch() + x * 4;
+            if (a[3] != 255 || b[3] != 255 || std::abs(a[0] - b[0]) + std::abs(a[1] - b[1]) < 120)
+                continue;
+            const COLORREF shown = ::GetPixel(screen, window.left + x, window.top + y);
+            ++checked;
+            matched += std::abs(GetRValue(shown) - a[2]) + std::abs(GetGValue(shown) - a[1]) +
+                           std::abs(GetBValue(shown) - a[0]) <
+                       24;
+        }
+    }
+    ::ReleaseDC(nullptr, screen);
+    return checked > 20 && matched * 10 >= checked * 9;
+}
+
+// An executable another program holds, as a virus scanner does, is waited
+// for: the download waits beside it, the splash says why and answers, and
+// once the file is free the update goes through.
+TEST_F(UpdateE2E, AnExecutableHeldByAnotherProgramIsWaitedForAndTheUpdateCompletes)
+{
+    qmtest::ChildProcess holder;
+    ASSERT_TRUE(
+        holder.Start(qmtest::ExeDirectory() + L"hold_file.exe", m_dir, L"\"" + m_exe + L"\" 3000"));
+    ASSERT_TRUE(qmtest::PumpUntil([&] { return Exists(m_exe + L".held"); }, kWaitMs));
+    const ULONGLONG heldFrom = ::GetTickCount64();
+    LaunchWith(R"({"body": "1.0.0.9"})");
+    if (HasFatalFailure())
+        return;
+    HWND splash = nullptr;
+    ASSERT_TRUE(qmtest::PumpUntil(
+        [&] { return Exists(m_temporary) && (splash = FindSplash(m_launcher.Id())) != nullptr; },
+        kWaitMs))
+        << "the download is in and waits";
+    ASSERT_TRUE(holder.IsRunning()) << "the swap came after the hold; nothing was shown";
+    SplashPicture pictures;
+    const CImage* waiting = pictures.Waiting();
+    const CImage* starting = pictures.Starting();
+    ASSERT_TRUE(waiting && starting);
+    EXPECT_TRUE(qmtest::PumpUntil(
+        [&] { return ShowsRatherThan(splash, *waiting, *starting) || !holder.IsRunning(); },
+        kWaitMs));
+    EXPECT_TRUE(holder.IsRunning() && ShowsRatherThan(splash, *waiting, *starting))
+        << "\"Waiting for another program to release the file\" while it is held";
+    DWORD_PTR answer = 0;
+    EXPECT_NE(::SendMessageTimeoutW(splash, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 200, &answer), 0)
+        << "the splash answers while it waits";
+    EXPECT_TRUE(qmtest::SaveScreenshot(L"update-waiting-for-file"));
+    ASSERT_TRUE(holder.WaitExit(kWaitMs));
+    ExpectUpdated("1.0.0.9", m_backup);
+    std::cout << "[ measured ] held for 3 s: the old launcher ended "
+              << ::GetTickCount64() - heldFrom << " ms after the hold began\n";
+}
+
+// Esc while the download crawls: the login at once, and nothing of the
+// download left once its worker has let go; the update lock is free again.
+TEST_F(UpdateE2E, EscDuringASlowDownloadGoesToTheLoginAtOnceAndLeavesNothing)
+{
+    LaunchWith(R"({"body": "1.0.0.9"})", SlowStandIn());
+    if (HasFatalFailure())
+        return;
+    HWND splash = nullptr;
+    ASSERT_TRUE(qmtest::PumpUntil(
+        [&] {
+            splash = FindSplash(m_launcher.Id());
+            return splash && qmtest::FileSize(m_temporary + L".fdl") > 0;
+        },
+        kWaitMs))
+        << "the download is under way";
+    EXPECT_TRUE(qmtest::SaveScreenshot(L"update-download-esc-skips"));
+    ::PostMessageW(splash, WM_KEYDOWN, VK_ESCAPE, 0);
+    const ULONGLONG pressed = ::GetTickCount64();
+    ASSERT_TRUE(WaitForTheLogin()) << DescribeWindows(m_launcher.Id());
+    const ULONGLONG loginAfter = ::GetTickCount64() - pressed;
+    std::cout << "[ measured ] Esc to the login: " << loginAfter << " ms\n";
+    EXPECT_LT(loginAfter, 2000u);
+    EXPECT_TRUE(qmtest::PumpUntil(
+        [&] { return !Exists(m_temporary + L".fdl") && !Exists(m_temporary); }, 5000))
+        << "nothing of the download is left";
+    EXPECT_TRUE(qmtest::PumpUntil(
+        [&] {
+            InstallUpdateLock lock;
+            return lock.TryAcquire(m_exe);
+        },
+        5000))
+        << "the update lock is given back";
+    EXPECT_TRUE(SameBytes(Content(m_exe), m_original, "the executable"));
+    EXPECT_FALSE(Exists(m_backup));
 }
 
 // ---- the hand-over to the new launcher ------------------------------------------

@@ -44,9 +44,9 @@ const char kVersionPage[] = "/clientkv3/portHatch/qlm_Orbo.html";
 const char kSignaturePath[] = "/clientkv3/portHatch/qlm_Orbo.exe.sig";
 
 // The swap's tests hand the splash files no publisher signed.
-bool AcceptAnyDownload(const std::wstring&, const std::string&, const UpdateSignature&)
+DownloadVerdict AcceptAnyDownload(const std::wstring&, const std::string&, const UpdateSignature&)
 {
-    return true;
+    return DownloadVerdict::Accepted;
 }
 
 using qmtest::Content;
@@ -140,6 +140,7 @@ public:
             throw ObservedThreadException(&reports, &reportType);
     }
     void Release() override {}
+    void Cancel() override { calls.push_back("Cancel"); }
 
     std::string Calls() const
     {
@@ -287,6 +288,16 @@ TEST_F(HttpText, ABodyThatStallsMidwayIsGivenUpAndDropped)
     EXPECT_STREQ(m_buffer, "") << "the piece that came is no version";
 }
 
+TEST_F(HttpText, ABodyThatKeepsCrawlingIsGivenUpAtTheTimeOut)
+{
+    // One byte every 0.2 s, 30 bytes: each byte in time, the whole body not.
+    Route("/crawl", R"({"body": "1.0.0.9                       ", "chunk": 1, "delay": 0.2})");
+    const ULONGLONG start = ::GetTickCount64();
+    ASSERT_TRUE(HttpGetText(Url("/crawl").c_str(), m_buffer, kShortTimeoutMs));
+    EXPECT_LT(::GetTickCount64() - start, kShortTimeoutMs + 500ULL);
+    EXPECT_STREQ(m_buffer, "") << "what came in time is no whole answer";
+}
+
 TEST_F(HttpText, AnUnreachableServerLeavesTheBufferEmpty)
 {
     // Nothing listens on port 1 of the loopback address: the connection is refused.
@@ -415,6 +426,30 @@ protected:
             return false;
         return qmtest::PumpUntil([&] { return m_startUp.calls > 0 || !m_manager.calls.empty(); },
                                  kWaitMs);
+    }
+
+    // The splash as after a check of the same version: on screen, the login
+    // posted once; counters cleared for what the test does next.
+    void OpenSplash()
+    {
+        ASSERT_TRUE(CheckWithPage(R"({"body": "1.0.0.8"})"));
+        m_startUp.calls = 0;
+        m_manager.calls.clear();
+    }
+    // After a download: the check, the swap and whatever follows, until the
+    // login is posted.
+    bool ReplaceAndWait(bool succeeded)
+    {
+        const int before = m_startUp.calls;
+        m_dlg.ReplaceAndRestart(succeeded);
+        return qmtest::PumpUntil([&] { return m_startUp.calls > before; }, kWaitMs);
+    }
+    // Whether another launcher of the install could take the update lock now.
+    bool LockIsFree()
+    {
+        bool taken = false;
+        std::thread([&] { taken = InstallUpdateLock().TryAcquire(m_exe); }).join();
+        return taken;
     }
 
     std::string TheLog() { return Content(m_logFile); }
@@ -623,61 +658,53 @@ TEST_F(UpdateSplash, TheSinkHandsTheBeginningAndTheEndToTheSplashWindow)
 
 TEST_F(UpdateSplash, AFailedDownloadStopsTheManagerRenamesNothingAndStartsTheLogin)
 {
-    ASSERT_TRUE(CheckWithPage(R"({"body": "1.0.0.8"})"));
-    m_startUp.calls = 0;
+    ASSERT_TRUE(CheckWithPage(R"({"body": "1.0.0.9"})"));
     ASSERT_TRUE(WriteWholeFile(m_exe, "old"));
     ASSERT_TRUE(WriteWholeFile(m_temporary, "new"));
     m_dlg.PostMessage(WM_COMMAND, MAKEWPARAM(ID_UPDATE_FINISHED, 0), 0);
     ASSERT_TRUE(qmtest::PumpUntil([&] { return m_startUp.calls > 0; }, kWaitMs));
-    EXPECT_EQ(m_manager.Calls(), "Stop");
+    EXPECT_EQ(m_manager.Calls(), "Start AddTask Stop");
     EXPECT_EQ(Content(m_exe), "old");
     EXPECT_FALSE(Exists(m_temporary)) << "what a failed download left is removed";
     EXPECT_FALSE(Exists(m_backup));
+    EXPECT_TRUE(LockIsFree());
 }
 
-TEST_F(UpdateSplash, ADownloadNoKeyVerifiesIsRemovedAndNeverRun)
+// A download that is refused for its signature is removed, never run, and
+// remembered: the version is not fetched again while the page names it,
+// another one is.
+TEST_F(UpdateSplash, ARefusedDownloadIsRemovedAndItsVersionNotFetchedAgain)
 {
     m_dlg.UseDownloadCheck(CheckDownloadedUpdate);
+    ASSERT_TRUE(CheckWithPage(R"({"body": "1.0.0.9"})"));
     ASSERT_TRUE(WriteWholeFile(m_exe, "old"));
     ASSERT_TRUE(WriteWholeFile(m_temporary, "new"));
     ASSERT_TRUE(WriteWholeFile(m_temporary + L".fdl", "part of an earlier download"));
-    m_dlg.ReplaceAndRestart(true);
-    EXPECT_EQ(m_startUp.calls, 1);
+    ASSERT_TRUE(ReplaceAndWait(true));
     EXPECT_EQ(Content(m_exe), "old");
     EXPECT_FALSE(Exists(m_temporary));
     EXPECT_FALSE(Exists(m_temporary + L".fdl"));
     EXPECT_FALSE(Exists(m_backup));
+    EXPECT_EQ(Content(m_exe + L"1.0.0.9.refused"), "") << "an empty mark";
     EXPECT_NE(TheLog().find("Update refused: the signature matches no update key"),
               std::string::npos)
         << TheLog();
-}
-
-TEST_F(UpdateSplash, ARenameThatFailsAfterTheFirstPutsTheExecutableBack)
-{
-    ASSERT_TRUE(WriteWholeFile(m_exe, "old"));
-    ASSERT_TRUE(WriteWholeFile(m_temporary, "new"));
-    {
-        // Held open without sharing its deletion: the download cannot be renamed.
-        UniqueHandle lock(::CreateFileW(m_temporary.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        ASSERT_TRUE(lock);
-        m_dlg.ReplaceAndRestart(true);
+    for (const auto& [page, fetched] : {std::pair{"1.0.0.9", false}, std::pair{"1.0.0.10", true}}) {
+        m_manager.calls.clear();
+        const int before = m_startUp.calls;
+        ASSERT_TRUE(Server().AddRoute(kVersionPage, std::string(R"({"body": ")") + page + "\"}"));
+        m_dlg.CheckVersion();
+        ASSERT_TRUE(qmtest::PumpUntil(
+            [&] { return m_startUp.calls > before || !m_manager.calls.empty(); }, kWaitMs));
+        EXPECT_EQ(m_manager.Calls(), fetched ? "Start AddTask" : "") << page;
     }
-    EXPECT_EQ(m_startUp.calls, 1);
-    EXPECT_EQ(m_manager.Calls(), "Stop");
-    EXPECT_EQ(Content(m_exe), "old") << "the executable's name holds the old launcher again";
-    EXPECT_EQ(Content(m_temporary), "new");
-    EXPECT_FALSE(Exists(m_backup));
-    EXPECT_NE(TheLog().find(qmtest::Narrow(L"重命名和启动新进程遭遇Exception[Error Code = 32]！")),
-              std::string::npos)
-        << TheLog();
 }
 
 TEST_F(UpdateSplash, AMissingDownloadPutsTheExecutableBack)
 {
+    OpenSplash();
     ASSERT_TRUE(WriteWholeFile(m_exe, "old"));
-    m_dlg.ReplaceAndRestart(true);
-    EXPECT_EQ(m_startUp.calls, 1);
+    ASSERT_TRUE(ReplaceAndWait(true));
     EXPECT_EQ(Content(m_exe), "old");
     EXPECT_FALSE(Exists(m_backup));
     EXPECT_FALSE(Exists(m_temporary));
@@ -691,12 +718,13 @@ TEST_F(UpdateSplash, ANewExecutableThatCannotStartIsKeptAsAFailedBuildAndNotFetc
     ASSERT_TRUE(CheckWithPage(R"({"body": "1.0.0.9"})"));
     ASSERT_TRUE(WriteWholeFile(m_exe, "old"));
     ASSERT_TRUE(WriteWholeFile(m_temporary, "this is not a program"));
-    m_dlg.ReplaceAndRestart(true);
+    ASSERT_TRUE(ReplaceAndWait(true));
     EXPECT_EQ(m_startUp.calls, 1);
     EXPECT_EQ(Content(m_exe), "old");
     EXPECT_FALSE(Exists(m_temporary));
     EXPECT_EQ(Content(m_exe + L"1.0.0.9.failed"), "this is not a program");
     EXPECT_FALSE(Exists(m_backup));
+    EXPECT_TRUE(LockIsFree()) << "held until the undo was done, then given back";
     m_manager.calls.clear();
     m_dlg.CheckVersion();
     EXPECT_TRUE(qmtest::PumpUntil([&] { return m_startUp.calls > 1; }, kWaitMs));
@@ -709,10 +737,11 @@ TEST_F(UpdateSplash, ANewExecutableThatCannotStartIsKeptAsAFailedBuildAndNotFetc
 
 TEST_F(UpdateSplash, AnEarlierBackupOfTheSameNameIsDeletedFirst)
 {
+    OpenSplash();
     ASSERT_TRUE(WriteWholeFile(m_exe, "old"));
     ASSERT_TRUE(WriteWholeFile(m_temporary, "not a program"));
     ASSERT_TRUE(WriteWholeFile(m_backup, "backup of an earlier update"));
-    m_dlg.ReplaceAndRestart(true);
+    ASSERT_TRUE(ReplaceAndWait(true));
     EXPECT_EQ(Content(m_exe), "old");
     EXPECT_FALSE(Exists(m_backup)) << "deleted, then used and given back";
     EXPECT_EQ(TheLog().find(qmtest::Narrow(L"删除同名文件失败")), std::string::npos);
@@ -720,11 +749,12 @@ TEST_F(UpdateSplash, AnEarlierBackupOfTheSameNameIsDeletedFirst)
 
 TEST_F(UpdateSplash, ABackupThatCannotBeDeletedGivesWayToARandomName)
 {
+    OpenSplash();
     ASSERT_TRUE(WriteWholeFile(m_exe, "old"));
     ASSERT_TRUE(WriteWholeFile(m_temporary, "not a program"));
     ASSERT_TRUE(WriteWholeFile(m_backup, "read-only backup"));
     ASSERT_TRUE(::SetFileAttributesW(m_backup.c_str(), FILE_ATTRIBUTE_READONLY));
-    m_dlg.ReplaceAndRestart(true);
+    ASSERT_TRUE(ReplaceAndWait(true));
     EXPECT_EQ(Content(m_exe), "old");
     EXPECT_EQ(Content(m_backup), "read-only backup");
     EXPECT_NE(
@@ -738,12 +768,31 @@ TEST_F(UpdateSplash, ABackupThatCannotBeDeletedGivesWayToARandomName)
 
 TEST_F(UpdateSplash, AStopThatRaisesIsReportedAndTheLoginFollows)
 {
+    OpenSplash();
     m_manager.fault = FakeManager::Fault::StopRaises;
     ASSERT_TRUE(WriteWholeFile(m_exe, "old"));
-    m_dlg.ReplaceAndRestart(false);
+    ASSERT_TRUE(ReplaceAndWait(false));
     EXPECT_EQ(m_manager.reports, 1);
     EXPECT_EQ(m_startUp.calls, 1);
     EXPECT_EQ(Content(m_exe), "old");
+}
+
+// Closing the splash skips the download (Esc does the same: the end-to-end
+// tests press it): the login follows at once, and the files and the lock
+// are given up when the worker has ended the download.
+TEST_F(UpdateSplash, ClosingTheSplashSkipsTheDownload)
+{
+    ASSERT_TRUE(CheckWithPage(R"({"body": "1.0.0.9"})"));
+    ASSERT_TRUE(WriteWholeFile(m_temporary + L".fdl", "part"));
+    m_dlg.SendMessage(WM_CLOSE, 0, 0);
+    EXPECT_EQ(m_startUp.calls, 1) << "the login follows at once";
+    EXPECT_EQ(m_manager.Calls(), "Start AddTask Cancel");
+    EXPECT_FALSE(LockIsFree()) << "the download still runs";
+    m_dlg.PostMessage(WM_COMMAND, MAKEWPARAM(ID_UPDATE_FINISHED, 0), 0);
+    ASSERT_TRUE(qmtest::PumpUntil([&] { return LockIsFree(); }, kWaitMs));
+    EXPECT_EQ(m_manager.Calls(), "Start AddTask Cancel Stop");
+    EXPECT_FALSE(Exists(m_temporary + L".fdl"));
+    EXPECT_EQ(m_startUp.calls, 1) << "once";
 }
 
 // ---- in the game window ----------------------------------------------------
@@ -814,21 +863,24 @@ protected:
     std::wstring m_exe;
 };
 
-TEST_F(Swap, AppliesAndRevertsInTheOrderOfTheFiles)
+TEST_F(Swap, AppliesAndUndoesInTheOrderOfTheFiles)
 {
     ASSERT_TRUE(WriteWholeFile(m_exe, "old"));
     ASSERT_TRUE(WriteWholeFile(m_exe + L".tmp", "new"));
     ExecutableSwap swap(m_exe);
     swap.ChooseBackup();
     EXPECT_EQ(swap.Backup(), m_exe + L"1.0.0.8");
-    swap.Apply();
+    EXPECT_EQ(swap.Apply(), 0u);
     EXPECT_EQ(Content(m_exe), "new");
     EXPECT_EQ(Content(m_exe + L"1.0.0.8"), "old");
     EXPECT_FALSE(Exists(m_exe + L".tmp"));
-    swap.Revert();
+    EXPECT_TRUE(swap.Undo());
     EXPECT_EQ(Content(m_exe), "old");
     EXPECT_EQ(Content(m_exe + L".tmp"), "new");
     EXPECT_FALSE(Exists(m_exe + L"1.0.0.8"));
+    swap.KeepFailedBuild("1.0.1");
+    EXPECT_EQ(Content(m_exe + L"1.0.1.0.failed"), "new");
+    EXPECT_FALSE(Exists(m_exe + L".tmp"));
 }
 
 TEST_F(Swap, AFolderOfTheBackupNameGivesWayToARandomName)
@@ -842,21 +894,78 @@ TEST_F(Swap, AFolderOfTheBackupNameGivesWayToARandomName)
     EXPECT_EQ(suffix.find_first_not_of(L"0123456789"), std::wstring::npos) << "0 to 9999";
 }
 
-TEST_F(Swap, WhenTheNewExecutableCannotLeaveTheOldOneTakesItsPlace)
+// Opens `file` as a virus scanner does, without sharing its deletion.
+UniqueHandle Hold(const std::wstring& file)
+{
+    return UniqueHandle(::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// An undo that cannot rename never leaves the executable's name empty: the
+// old launcher is copied back when its backup stays held, and put in place of
+// a new build that will not leave.
+TEST_F(Swap, AnUndoThatCannotRenameStillPutsTheOldLauncherBack)
 {
     ASSERT_TRUE(WriteWholeFile(m_exe, "old"));
+    {
+        // The download is gone: the first rename is done, the second fails.
+        ExecutableSwap swap(m_exe, {}, 300);
+        swap.ChooseBackup();
+        EXPECT_EQ(swap.Apply(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+        const UniqueHandle held = Hold(swap.Backup());
+        ASSERT_TRUE(held);
+        EXPECT_TRUE(swap.Undo());
+        EXPECT_EQ(Content(m_exe), "old") << "copied";
+        EXPECT_EQ(Content(swap.Backup()), "old") << "the held backup stays";
+    }
+    ::DeleteFileW((m_exe + L"1.0.0.8").c_str());
+    {
+        ASSERT_TRUE(WriteWholeFile(m_exe + L".tmp", "new"));
+        ExecutableSwap swap(m_exe, {}, 300);
+        swap.ChooseBackup();
+        ASSERT_EQ(swap.Apply(), 0u);
+        // Something took the temporary name meanwhile: the new file cannot go back.
+        ASSERT_TRUE(WriteWholeFile(m_exe + L".tmp", "in the way"));
+        EXPECT_TRUE(swap.Undo());
+        EXPECT_EQ(Content(m_exe), "old") << "the executable's name must hold a launcher that runs";
+        EXPECT_FALSE(Exists(m_exe + L"1.0.0.8"));
+        EXPECT_FALSE(swap.OldMoved());
+        EXPECT_FALSE(swap.NewMoved());
+    }
+}
+
+// A failed build that cannot be kept under its name is replaced by an empty
+// mark of that name, so its version is still not fetched again.
+TEST_F(Swap, AFailedBuildThatCannotBeMovedLeavesItsMark)
+{
     ASSERT_TRUE(WriteWholeFile(m_exe + L".tmp", "new"));
-    ExecutableSwap swap(m_exe);
-    swap.ChooseBackup();
-    swap.Apply();
-    // Something took the temporary name meanwhile: the new file cannot go back.
-    ASSERT_TRUE(WriteWholeFile(m_exe + L".tmp", "in the way"));
-    EXPECT_THROW(swap.Revert(), CFileException);
-    swap.RevertQuietly();
-    EXPECT_EQ(Content(m_exe), "old") << "the executable's name must hold a launcher that runs";
-    EXPECT_FALSE(Exists(m_exe + L"1.0.0.8"));
-    EXPECT_FALSE(swap.OldMoved());
-    EXPECT_FALSE(swap.NewMoved());
+    ASSERT_TRUE(::CreateDirectoryW((m_exe + L"1.0.0.9.failed").c_str(), nullptr));
+    ASSERT_TRUE(WriteWholeFile(m_exe + L"1.0.0.9.failed\\inside", "x"));
+    ExecutableSwap swap(m_exe, {}, 300);
+    swap.KeepFailedBuild("1.0.0.9");
+    EXPECT_FALSE(Exists(m_exe + L".tmp"));
+    EXPECT_TRUE(Exists(m_exe + L"1.0.0.9.failed"));
+}
+
+// After a confirmed update, backups and marks of earlier versions go; one
+// another program holds for longer than the waits stays for the next update.
+TEST_F(Swap, LeftoversOfEarlierUpdatesAreRemovedButHeldOnesStay)
+{
+    const std::wstring gone[] = {m_exe + L"1.0.0.7", m_exe + L"4711", m_exe + L"1.0.0.9.failed",
+                                 m_exe + L"1.0.0.10.refused"};
+    const std::wstring kept[] = {m_exe + L"1.0.0.8", m_exe + L".log", m_exe + L"1.0.0.6"};
+    for (const std::wstring& file : gone)
+        ASSERT_TRUE(WriteWholeFile(file, ""));
+    for (const std::wstring& file : kept)
+        ASSERT_TRUE(WriteWholeFile(file, "kept"));
+    {
+        const UniqueHandle held = Hold(kept[2]);          // an old launcher still running
+        ExecutableSwap(m_exe, {}, 300).RemoveLeftovers(); // the backup just made: 1.0.0.8
+    }
+    for (const std::wstring& file : gone)
+        EXPECT_FALSE(Exists(file)) << qmtest::Narrow(file);
+    for (const std::wstring& file : kept)
+        EXPECT_EQ(Content(file), "kept") << qmtest::Narrow(file);
 }
 
 // ---- launchers of one install ------------------------------------------------
@@ -864,10 +973,13 @@ TEST_F(Swap, WhenTheNewExecutableCannotLeaveTheOldOneTakesItsPlace)
 TEST(InstallCoordination, NamesEndInTheFoldedPathsHashAsSixteenLowerCaseHexDigits)
 {
     // Launchers of other versions look for these names, so their spelling stays:
-    // FNV-1a 64 of the upper-cased path, zero-padded. The empty path hashes to
-    // the FNV offset basis; the other path's hash starts with two zero digits.
-    EXPECT_EQ(InstallObjectName(L"Started", L""), L"Local\\Quillmoor.Started.cbf29ce484222325");
+    // FNV-1a 64 of the upper-cased path, zero-padded, in the machine's namespace
+    // and, as launchers of earlier builds have it, the session's. The empty path
+    // hashes to the FNV offset basis; the other path's hash starts with two zeros.
+    EXPECT_EQ(InstallObjectName(L"Started", L""), L"Global\\Quillmoor.Started.cbf29ce484222325");
     EXPECT_EQ(InstallObjectName(L"Update", L"c:\\g65\\q.EXE"),
+              L"Global\\Quillmoor.Update.005c2701ae5007b1");
+    EXPECT_EQ(InstallObjectName(L"Update", L"c:\\g65\\q.EXE", ObjectScope::Session),
               L"Local\\Quillmoor.Update.005c2701ae5007b1");
 }
 
@@ -891,6 +1003,41 @@ TEST(InstallCoordination, NamesFollowThePathWithoutCaseAndTheLockHasOneHolder)
     EXPECT_FALSE(takenElsewhere()) << "another launcher of the install finds it held";
     lock.Release();
     EXPECT_TRUE(takenElsewhere()) << "given back, it can be taken";
+}
+
+// Names another user's launcher made, or that someone holds open already.
+TEST(InstallCoordination, NamesThatCannotBeUsedAreNeitherTakenNorTrusted)
+{
+    const std::wstring exe = L"C:\\qm-names-test\\" + std::to_wstring(::GetCurrentProcessId());
+    // A mutex this user may not open, as another user's would be: held.
+    SECURITY_DESCRIPTOR nobody{};
+    ASSERT_TRUE(::InitializeSecurityDescriptor(&nobody, SECURITY_DESCRIPTOR_REVISION));
+    ACL empty{};
+    ASSERT_TRUE(::InitializeAcl(&empty, sizeof empty, ACL_REVISION));
+    ASSERT_TRUE(::SetSecurityDescriptorDacl(&nobody, TRUE, &empty, FALSE));
+    SECURITY_ATTRIBUTES closed{sizeof closed, &nobody, FALSE};
+    const UniqueHandle othersMutex(
+        ::CreateMutexW(&closed, FALSE, InstallObjectName(L"Update", exe).c_str()));
+    ASSERT_TRUE(othersMutex);
+    EXPECT_FALSE(InstallUpdateLock().TryAcquire(exe));
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+
+    // A machine's event open elsewhere already: the session's stands in, and
+    // the new launcher's confirmation reaches it. Any program serves as the
+    // new launcher here; the test confirms for it.
+    wchar_t system[MAX_PATH] = {};
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring started = std::wstring(system) + L"\\hostname.exe";
+    const UniqueHandle squatted(
+        ::CreateEventW(nullptr, TRUE, FALSE, InstallObjectName(L"Started", started).c_str()));
+    ASSERT_TRUE(squatted);
+    LauncherHandOver handOver;
+    DWORD error = 0;
+    ASSERT_TRUE(handOver.Start(started, 10000, error)) << error;
+    ::SetEvent(squatted.get());
+    EXPECT_NE(handOver.Poll(), LauncherHandOver::State::Confirmed) << "not this hand-over's event";
+    ConfirmLauncherStarted(started);
+    EXPECT_EQ(handOver.Poll(), LauncherHandOver::State::Confirmed);
 }
 
 // ---- the signature check ----------------------------------------------------

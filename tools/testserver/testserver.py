@@ -31,8 +31,11 @@ ROUTE_FIELDS = {
     "status": int, "body": str, "body_file": str, "size": int,
     "content_length": bool, "headers": dict, "chunk": int, "delay": NUMBER,
     "stall_before_headers": NUMBER, "stall_after": int, "stall_seconds": NUMBER,
-    "drop_after": int, "location": str, "rate": NUMBER,
+    "drop_after": int, "location": str, "rate": NUMBER, "endless": bool,
 }
+
+# An endless body is a generated one that ends only when the client hangs up.
+ENDLESS = 1 << 62
 
 # Built-in extension table only, so Content-Type does not depend on /etc/mime.types.
 MIME = mimetypes.MimeTypes()
@@ -60,8 +63,10 @@ def check_route(fields, base_dir):
         wanted = ROUTE_FIELDS[key]
         if (isinstance(value, bool) and wanted is not bool) or not isinstance(value, wanted):
             raise ValueError(f"route field {key!r} has the wrong type")
-    if sum(k in fields for k in ("body", "body_file", "size")) > 1:
-        raise ValueError("use only one of body, body_file, size")
+    if sum(k in fields for k in ("body", "body_file", "size", "endless")) > 1:
+        raise ValueError("use only one of body, body_file, size, endless")
+    if fields.get("endless") and fields.get("content_length"):
+        raise ValueError("an endless body has no Content-Length")
     for key in ("size", "stall_after", "drop_after"):
         if fields.get(key, 0) < 0:
             raise ValueError(f"{key} must not be negative")
@@ -266,6 +271,8 @@ class Handler(BaseHTTPRequestHandler):
             ctype = MIME.guess_type(route["body_file"])[0] or "application/octet-stream"
         elif "size" in route:
             length, source, ctype = route["size"], None, "application/octet-stream"
+        elif route.get("endless"):
+            length, source, ctype = ENDLESS, None, "application/octet-stream"
         else:
             source = route.get("body", "").encode("utf-8")
             length, ctype = len(source), "text/plain; charset=utf-8"
@@ -273,7 +280,7 @@ class Handler(BaseHTTPRequestHandler):
         headers = {"content-type": ("Content-Type", ctype)}
         if "location" in route:
             headers["location"] = ("Location", route["location"])
-        if route.get("content_length", True):
+        if route.get("content_length", not route.get("endless")):
             headers["content-length"] = ("Content-Length", str(length))
         else:
             headers["connection"] = ("Connection", "close")  # body ends when we close

@@ -67,11 +67,12 @@ ChildProcess::~ChildProcess()
     Terminate();
 }
 
-bool ChildProcess::Start(const std::wstring& exe, const std::wstring& workDir)
+bool ChildProcess::Start(const std::wstring& exe, const std::wstring& workDir,
+                         const std::wstring& arguments)
 {
     STARTUPINFOW si{};
     si.cb = sizeof si;
-    std::wstring commandLine = L"\"" + exe + L"\"";
+    std::wstring commandLine = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
     return ::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                             workDir.empty() ? nullptr : workDir.c_str(), &si, &m_pi) != FALSE;
 }

@@ -35,7 +35,9 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
     ~ChildProcess();
 
-    bool Start(const std::wstring& exe, const std::wstring& workDir = L"");
+    // `arguments` follow the quoted program name on the command line.
+    bool Start(const std::wstring& exe, const std::wstring& workDir = L"",
+               const std::wstring& arguments = L"");
     bool IsRunning() const;
     // Waits for the process to end; false on time-out.
     bool WaitExit(DWORD timeoutMs, DWORD* exitCode = nullptr) const;
