@@ -8,10 +8,13 @@ export QM_WINE_ROOT
 export WINEPREFIX="$QM_WINE_ROOT/prefix"
 export WINEARCH=win64
 export WINEDEBUG=-all
+# control.exe is what Wine's browser control starts, and waits for, to offer
+# to install its HTML engine: here that waited for ever on a 32-bit browser
+# behind a refused certificate, and held the test's output pipe open.
 # QM_WINE_EXTRA_OVERRIDES adds a test's own (Wine reads them from the
 # environment its first process started with, not from a parent's
 # SetEnvironmentVariable).
-export WINEDLLOVERRIDES="mscoree=;winemenubuilder.exe=d;winedbg.exe=d${QM_WINE_EXTRA_OVERRIDES:+;$QM_WINE_EXTRA_OVERRIDES}"
+export WINEDLLOVERRIDES="mscoree=;winemenubuilder.exe=d;winedbg.exe=d;control.exe=d${QM_WINE_EXTRA_OVERRIDES:+;$QM_WINE_EXTRA_OVERRIDES}"
 # The demo CA and the local servers' certificates (tools/tls/demo-ca).
 : "${QM_TLS_DIR:=$QM_ROOT/build/tls}"
 export QM_TLS_DIR

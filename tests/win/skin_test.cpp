@@ -234,9 +234,10 @@ const PngEntry kSkinPictures[] = {
     {180, 142, 36},  {181, 142, 36},   {182, 142, 36}, {183, 142, 36}, {184, 142, 36},
     {185, 142, 36},  {186, 142, 36},   {187, 142, 36}, {188, 23, 23},  {189, 23, 23},
     {190, 73, 18},   {191, 73, 18},    {192, 80, 18},  {193, 80, 18},  {194, 46, 18},
-    {195, 46, 18},   {196, 46, 18},    {197, 46, 18},
+    {195, 46, 18},   {196, 46, 18},    {197, 46, 18},  {200, 48, 48},  {201, 112, 32},
+    {202, 112, 32},  {203, 112, 32},
 };
-static_assert(std::size(kSkinPictures) == 43, "every picture of the launcher");
+static_assert(std::size(kSkinPictures) == 47, "every picture of the launcher");
 
 TEST(LoadPngResource, EverySkinPictureLoadsAt32BitsWithAlphaAndItsSize)
 {

@@ -4,11 +4,12 @@
 #include "app/notification.h"
 #include "app/tessel_app.h"
 #include "common/deploy_config.h"
+#include "common/site_address.h"
 #include "framework/dll_search.h"
 #include "framework/occ.h"
 #include "framework/wnd.h"
 #include "resource.h"
-#include "support/recording_http_server.h"
+#include "support/test_server.h"
 #include "support/test_files.h"
 #include "support/test_support.h"
 #include "web/custom_occ_manager.h"
@@ -192,12 +193,19 @@ TEST(StartUp, DllsPlantedBesideTheExeAreNotLoaded)
            "version=n,b in WINEDLLOVERRIDES?";
     ::DeleteFileW(marker(L"version.dll").c_str());
 
-    qmtest::RecordingHttpServer gameSite(qmtest::LoopbackPort(QM_GAME_HOST));
-    ASSERT_TRUE(gameSite.Running()) << "the game site's port is busy: " << gameSite.Error();
+    // The game site as the compiled-in host names it, over TLS when it is https.
+    const unsigned short port = qmtest::LoopbackPort(QM_GAME_HOST);
+    ASSERT_NE(port, 0) << "the game host is no loopback host with a port";
+    qmtest::TestServer gameSite(60, port,
+                                IsHttpsAddress(QM_GAME_HOST) ? qmtest::Tls::kLocalhost
+                                                             : qmtest::Tls::kNone);
+    ASSERT_TRUE(gameSite.Started()) << "the game site's port " << port << " is busy";
     qmtest::ChildProcess launcher;
     ASSERT_TRUE(launcher.Start(exe, dir));
-    EXPECT_TRUE(qmtest::PumpUntil([&] { return gameSite.Saw("GET /client HTTP/1.1"); }, kWaitMs))
-        << "the launcher did not reach its login page";
+    EXPECT_TRUE(qmtest::PumpUntil(
+        [&] { return gameSite.Log().find(R"("path": "/client")") != std::string::npos; },
+        kWaitMs))
+        << "the launcher did not reach its login page: " << gameSite.Log();
     launcher.Terminate();
     for (const wchar_t* name : planted)
         EXPECT_FALSE(qmtest::Exists(marker(name))) << Narrow(name) << " was loaded";

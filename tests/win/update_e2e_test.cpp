@@ -28,6 +28,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -774,6 +775,12 @@ struct BoundedStart {
     int starts;
     int downloads; // requests for the executable over all starts
 };
+
+// What googletest prints for a row: its name.
+void PrintTo(const BoundedStart& row, std::ostream* out)
+{
+    *out << row.name;
+}
 
 class UpdateEndsOnTime : public UpdateE2E, public ::testing::WithParamInterface<BoundedStart> {};
 
