@@ -74,7 +74,7 @@ panel_at_150() {
     local launcher_pid=$!
     check "at 150 % the panel says the server answered 503" \
         'wait_panel "^shown .*HTTP 503.* \| Trying again in [0-9]+ s$" 40'
-    read -r lx ly < <(login_origin "$(px 1194)x$(px 685)")
+    read -r lx ly < <(window_origin "$(px 1194)x$(px 685)")
     # The page's place, the Retry face's size and the block's gaps, scaled.
     local pl=$(px 385) pt=$(px 232) bw=$(px 112) bh=$(px 32)
     local pw=$(($(px 1035) - pl)) ph=$(($(px 562) - pt))

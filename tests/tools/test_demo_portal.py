@@ -199,9 +199,23 @@ class GameOutageTest(PortalFixture):
                         self.assertLess(time.time(), deadline)
                         time.sleep(0.05)
                 outages = [e.get("outage") for e in self.entries() if e["site"] == "game"]
-                # No request gets past a closed port or a refused certificate.
-                self.assertEqual(outages, [None] if kind in ("closed", "wrong-name") else
-                                 [kind, None])
+                # No request gets past a closed port; a refused certificate's
+                # connection has a line of its own.
+                self.assertEqual(outages, [None] if kind == "closed" else [kind, None])
+
+    def test_a_client_past_the_other_names_certificate_is_logged_as_such(self):
+        self.tearDown()
+        self.outage_kind, self.tls = "wrong-name", True
+        self.setUp()
+        self.context = ssl._create_unverified_context()
+        self.assertEqual(self.get("game", "/client")[0], 200)
+        deadline = time.time() + 5
+        while len(game := [e for e in self.entries() if e["site"] == "game"]) < 2:
+            self.assertLess(time.time(), deadline, "the connection's line was not written")
+            time.sleep(0.05)
+        request, connection = game
+        self.assertEqual((request["path"], request["outage"]), ("/client", "wrong-name"))
+        self.assertEqual((connection["handshake"], connection["requests"]), (True, 1))
 
 if __name__ == "__main__":
     unittest.main()

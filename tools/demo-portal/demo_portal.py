@@ -31,6 +31,11 @@ Each line also carries wall-clock Unix times in seconds: "time", when the
 request arrived, and "answered", when its answer was handed to the
 connection; the line is written just before the answer goes out, so whoever
 holds an answer finds its line. Benchmarks time the launcher from "answered".
+A request made during an outage says so ("outage": its kind; in a wrong-name
+outage, one that went past the other name's certificate). Every connection
+shown that certificate also gets a line of its own, {"connection": "outage
+certificate", "handshake": whether the client finished it, "requests": how
+many it carried}, so a client that drops it without a request is seen.
 """
 import argparse
 import html
@@ -101,6 +106,7 @@ def game_page(query):
 class SiteHandler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     server_version = "QuillmoorDemo/1.0"
+    requests = 0  # on this connection
 
     def log_message(self, fmt, *args):  # quiet; requests go to the JSON log
         pass
@@ -116,10 +122,7 @@ class SiteHandler(BaseHTTPRequestHandler):
             entry["outage"] = self.outage
         if answered is not None:
             entry["answered"] = answered
-        with self.server.log_lock:
-            if self.server.log_file:
-                self.server.log_file.write(json.dumps(entry) + "\n")
-                self.server.log_file.flush()
+        self.server.log(entry)
 
     def send_body(self, status, body, content_type="text/html; charset=utf-8", rate=0):
         """Sends the whole body; at `rate` bytes a second when it is not 0."""
@@ -147,6 +150,9 @@ class SiteHandler(BaseHTTPRequestHandler):
     def do_GET(self):
         # One handler serves every request of a kept-alive connection.
         self.arrived, self.recorded, self.outage = time.time(), False, None
+        self.requests += 1
+        if self.server.outage_tls and self.connection.context is self.server.outage_tls:
+            self.outage = "wrong-name"  # a client that went past the other name's certificate
         outage = self.server.outage if self.server.site == "game" else None
         if outage in ("no-answer", "503") and os.path.exists(self.server.outage_file):
             self.outage = outage
@@ -209,24 +215,38 @@ class SiteServer(ThreadingHTTPServer):
     outage_tls = None  # the one it speaks instead while its outage file exists
     outage_file = None
 
+    def log(self, entry):
+        with self.log_lock:
+            if self.log_file:
+                self.log_file.write(json.dumps(entry) + "\n")
+                self.log_file.flush()
+
     def finish_request(self, request, client_address):
         """The TLS handshake in the connection's own thread, so a client that stalls
-        in it holds up nobody else."""
+        in it holds up nobody else. A connection shown the outage's certificate is
+        logged on its own line with the requests it carried, so a client that drops
+        it after the handshake is seen too."""
         if self.tls is None:
             return super().finish_request(request, client_address)
         request.settimeout(10)
         tls = self.tls
         if self.outage_tls and os.path.exists(self.outage_file):
             tls = self.outage_tls
+        connection = {"site": self.site, "connection": "outage certificate", "time": time.time(),
+                      "tls": True, "outage": "wrong-name", "handshake": False, "requests": 0}
         try:
             secure = tls.wrap_socket(request, server_side=True)
         except OSError:  # the client refused the certificate, or gave up
+            if tls is self.outage_tls:
+                self.log(connection)
             return None
         secure.settimeout(None)
         try:
-            super().finish_request(secure, client_address)
+            handler = self.RequestHandlerClass(secure, client_address, self)
         finally:
             secure.close()
+        if tls is self.outage_tls:
+            self.log(dict(connection, handshake=True, requests=handler.requests))
         return None
 
 

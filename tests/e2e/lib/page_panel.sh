@@ -32,9 +32,10 @@ stop_portal() {
     portal_pid=""
 }
 
-# panel_text: "shown CAUSE | COUNTDOWN" (or "hidden ...") of the page panel.
+# panel_text: "shown CAUSE | COUNTDOWN" (or "hidden ...") of the page panel;
+# of the one shown when the login window's and the game window's are there.
 panel_text() {
-    qm_wine 20 "$bin/window_text.exe" QmPagePanel 2>/dev/null | tr -d '\r' | head -n1
+    qm_wine 20 "$bin/window_text.exe" QmPagePanel 2>/dev/null | tr -d '\r' | sort -r | head -n1
 }
 # wait_panel PATTERN SECONDS: until the panel's text matches (grep -E).
 wait_panel() {
@@ -49,15 +50,44 @@ wait_panel() {
 countdown() {
     panel_text | sed -n 's/.*Trying again in \([0-9]*\) s$/\1/p'
 }
-# served_logins: how many times the game site answered the login page.
+# served_logins [PATH]: how many times the game site answered the login page
+# (or PATH) outside an outage.
 served_logins() {
-    grep '"path": "/client"' "$portal_log" 2>/dev/null | grep -vc '"outage"'
+    grep "\"path\": \"${1:-/client}\"" "$portal_log" 2>/dev/null | grep -vc '"outage"'
 }
 all_logins() {
     grep -c '"path": "/client"' "$portal_log" 2>/dev/null
 }
-# login_origin WxH: "x y" of the login window of that size.
-login_origin() {
-    xwininfo -root -children | grep '"Quillmoor"' | grep -o "$1+[-0-9]*+[-0-9]*" | head -n1 |
-        sed "s/$1+\([-0-9]*\)+\([-0-9]*\)/\1 \2/"
+# origin_of ID: "x y" of a window that is shown; fails for one that is not.
+origin_of() {
+    xwininfo -id "$1" 2>/dev/null | awk '/IsViewable/ { v = 1 } /Absolute upper-left X/ { x = $4 }
+        /Absolute upper-left Y/ { y = $4 } END { if (v) print x, y; exit !v }'
+}
+# window_origin WxH: "x y" of the launcher's window of that size that is shown.
+window_origin() {
+    local id
+    for id in $(xwininfo -root -children | awk -v g=" $1+" 'index($0, g) { print $1 }'); do
+        origin_of "$id" && return 0
+    done
+    return 1
+}
+
+# answer_security_warnings FILE: until killed, clicks "No" in each "Security
+# Warning" dialog, with which Wine's browser asks the player about a
+# certificate that does not hold, on every try; one line in FILE for each.
+# The first is photographed (page-failure-wrong-name-warning.png).
+answer_security_warnings() {
+    local id x y
+    while sleep 0.2; do
+        for id in $(xdotool search --name '^Security Warning$' 2>/dev/null); do
+            read -r x y < <(origin_of "$id") || continue
+            [ -s "$1" ] || { sleep 1; import -window root "$SHOTS/page-failure-wrong-name-warning.png"; }
+            # "No": 177..275 by 130..151 in the 444x165 dialog at 100 %.
+            xdotool mousemove $((x + 226)) $((y + 140)) click 1
+            for _ in $(seq 1 20); do
+                origin_of "$id" >/dev/null || { date +%s.%N >>"$1"; break; }
+                sleep 0.1
+            done
+        done
+    done
 }
