@@ -1,4 +1,7 @@
-// COM initialisation for one scope on the calling thread.
+// COM for one scope on the calling thread: entered as a single-threaded
+// apartment, and every successful entry (S_FALSE included) balanced. A thread
+// already in another apartment keeps it; WIC and the shell's objects work in
+// both.
 #pragma once
 
 #include "framework/win32.h"
@@ -7,12 +10,11 @@
 
 class ComApartment {
 public:
-    ComApartment() noexcept : m_hr(::CoInitialize(nullptr)) {}
+    ComApartment() noexcept : m_hr(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
     ComApartment(const ComApartment&) = delete;
     ComApartment& operator=(const ComApartment&) = delete;
     ~ComApartment()
     {
-        // Every successful call, S_FALSE included, is balanced.
         if (SUCCEEDED(m_hr))
             ::CoUninitialize();
     }

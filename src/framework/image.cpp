@@ -1,27 +1,10 @@
 #include "framework/image.h"
 
-#include <wincodec.h>
+#include "framework/wic_factory.h"
 
 #include <cstdint>
 
 namespace {
-
-// COM for one decode on this thread; every successful call is balanced. A
-// thread already in another apartment keeps it (WIC works in both).
-class ComScope {
-public:
-    ComScope() noexcept : m_hr(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-    ~ComScope()
-    {
-        if (SUCCEEDED(m_hr))
-            ::CoUninitialize();
-    }
-
-private:
-    HRESULT m_hr;
-};
 
 // Larger pictures are refused: their byte size would not fit the 32-bit
 // counts that GDI and WIC take.
@@ -87,11 +70,8 @@ HRESULT CImage::Load(IStream* stream) noexcept
     if (!stream)
         return E_POINTER;
 
-    const ComScope com; // WIC objects are COM objects
-    ComPtr<IWICImagingFactory> factory;
-    HRESULT hr =
-        ::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                           IID_IWICImagingFactory, reinterpret_cast<void**>(factory.put()));
+    const WicFactory factory;
+    HRESULT hr = factory.Result();
     if (FAILED(hr))
         return hr;
     ComPtr<IWICBitmapDecoder> decoder;

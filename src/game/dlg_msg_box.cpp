@@ -53,6 +53,7 @@ void CDlgMsgBox::DoDataExchange(CDataExchange* dx)
 BOOL CDlgMsgBox::OnInitDialog()
 {
     CDialog::OnInitDialog();
+    m_scale = ScreenScale();
     if (LoadPngResource(&m_imgBackground, kPngBackground) && !m_imgBackground.IsNull())
         SetWindowPos(nullptr, 0, 0, m_imgBackground.GetWidth(), m_imgBackground.GetHeight(),
                      SWP_NOMOVE);
@@ -61,7 +62,7 @@ BOOL CDlgMsgBox::OnInitDialog()
 
     RECT r{};
     GetClientRect(&r);
-    const DpiScale& scale = ScreenScale();
+    const DpiScale& scale = m_scale;
     const int top = r.bottom - scale.Length(kButtonsAboveBottom);
     m_btnOK.SetWindowPos(nullptr, r.left + scale.Length(kConfirmLeft), top, 0, 0, SWP_NOSIZE);
     m_btnCancel.SetWindowPos(nullptr, r.left + scale.Length(kDeclineLeft), top, 0, 0, SWP_NOSIZE);

@@ -4,6 +4,7 @@
 
 #include "framework/dialog.h"
 #include "framework/image.h"
+#include "skin/dpi_scale.h"
 #include "skin/gt_button.h"
 
 class CDlgMsgBox : public CDialog {
@@ -20,6 +21,8 @@ public:
     GTButton m_btnCancel;
 
 protected:
+    DpiScale m_scale; // the screen's, taken when the box is made
+
     void PreSubclassWindow() override;
     void DoDataExchange(CDataExchange* dx) override;
 

@@ -72,11 +72,12 @@ int CSkinFlatPanel::HitTestBorder(int x, int y, bool screen)
 
 int CSkinFlatPanel::OnCreate(CREATESTRUCTW* create)
 {
+    m_scale = ScreenScale();
     if (Default() == -1)
         return -1;
     if (create->style & WS_THICKFRAME) {
         m_nBorderLeft = m_nBorderTop = m_nBorderRight = m_nBorderBottom =
-            ScreenScale().Length(kSizingZone);
+            m_scale.Length(kSizingZone);
     }
     ModifyStyle(WS_CAPTION, 0);
     ModifyStyle(WS_BORDER, 0);

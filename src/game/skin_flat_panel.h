@@ -5,6 +5,7 @@
 
 #include "framework/wnd.h"
 #include "game/frame_geometry.h"
+#include "skin/dpi_scale.h"
 
 class CSkinFlatPanel : public CWnd {
 public:
@@ -24,6 +25,10 @@ public:
     int m_nBorderBottom = 0;
 
 protected:
+    // The screen's scale, taken when the window is created; every length of
+    // the window's layout goes through it.
+    DpiScale m_scale;
+
     // The object lives on the heap and goes with its window.
     void PostNcDestroy() override;
 

@@ -8,7 +8,6 @@
 #include "skin/button_faces.h"
 #include "skin/png_resource.h"
 #include "skin/premultiply_image.h"
-#include "skin/screen_scale.h"
 #include "web/popup_handlers.h"
 
 #include <exdispid.h>
@@ -87,8 +86,7 @@ int CWndGame::OnCreate(CREATESTRUCTW* create)
     SetWindowText(L"Quillmoor");
     for (const char* name : kObservedNames)
         NotificationCenter::Instance().AddObserver(name, this);
-    m_nBorderLeft = m_nBorderTop = m_nBorderRight = m_nBorderBottom =
-        ScreenScale().Length(kGameBorder);
+    m_nBorderLeft = m_nBorderTop = m_nBorderRight = m_nBorderBottom = m_scale.Length(kGameBorder);
     // The browsers, buttons and pictures wait for the window's first show:
     // the splash and the login window come first and need none of them.
     m_tray.SetOwner(m_hWnd);

@@ -2,7 +2,6 @@
 #include "game/title_layout.h"
 #include "game/wnd_game.h"
 #include "skin/mem_dc.h"
-#include "skin/screen_scale.h"
 #include "skin/tile_image.h"
 
 #include <algorithm>
@@ -21,7 +20,7 @@ void CWndGame::GetBrowserRect(RECT* out) const
     GetClientRect(&client);
     const BrowserRect r =
         GameBrowserRect(client.right, client.bottom,
-                        m_imgTitleLeft.IsNull() ? 0 : m_imgTitleLeft.GetHeight(), ScreenScale());
+                        m_imgTitleLeft.IsNull() ? 0 : m_imgTitleLeft.GetHeight(), m_scale);
     *out = {r.left, r.top, r.right, r.bottom};
 }
 
@@ -44,7 +43,7 @@ void CWndGame::LayOut(int cx, int cy)
     if (m_btnClose.m_hWnd) {
         RECT client{};
         GetClientRect(&client);
-        const DpiScale& scale = ScreenScale();
+        const DpiScale& scale = m_scale;
         const int y = client.top + scale.Length(kTitleButtonTop);
         for (const unsigned id : {kBtnClose, kBtnMaximize, kBtnRestore, kBtnMinimize, kBtnToTray,
                                   kBtnBossKey, kBtnRefresh, kBtnLink, kBtnHome}) {
@@ -63,7 +62,7 @@ void CWndGame::OnPaint()
         // Everything below lands in one off-screen bitmap, copied in one go.
         CMemDC2005 dc(&paint, &r);
         dc.FillSolidRect(r, kBorderColour);
-        const DpiScale& scale = ScreenScale();
+        const DpiScale& scale = m_scale;
         const int inset = scale.Length(kGameBorder);
         ::InflateRect(&r, -inset, -inset);
         m_imgTitleLeft.Draw(dc, r.left, r.top);
@@ -78,7 +77,7 @@ void CWndGame::OnPaint()
 
 void CWndGame::OnGetMinMaxInfo(MINMAXINFO* info)
 {
-    const DpiScale& scale = ScreenScale();
+    const DpiScale& scale = m_scale;
     info->ptMinTrackSize.x = std::min(::GetSystemMetrics(SM_CXMAXIMIZED), scale.Length(kMinWidth));
     info->ptMinTrackSize.y = std::min(::GetSystemMetrics(SM_CYMAXIMIZED), scale.Length(kMinHeight));
     Default();

@@ -102,6 +102,7 @@ void CDlgLayer::DoDataExchange(CDataExchange* dx)
 BOOL CDlgLayer::OnInitDialog()
 {
     CDialog::OnInitDialog();
+    m_scale = ScreenScale();
 
     // Only the children are seen; the key colour is see-through and
     // click-through, so the login picture shows around them.
@@ -112,7 +113,7 @@ BOOL CDlgLayer::OnInitDialog()
 
     RECT rc{};
     GetClientRect(&rc);
-    const RECT page = ScreenScale().ScaleRect(kPage);
+    const RECT page = m_scale.ScaleRect(kPage);
     m_browser.SetWindowPos(nullptr, rc.left + page.left, rc.top + page.top, page.right - page.left,
                            page.bottom - page.top, SWP_NOZORDER);
     CreateButtons(rc);
@@ -160,9 +161,8 @@ void CDlgLayer::CreateButtons(const RECT& client)
         // Without its normal face a button keeps its empty size: unseen and
         // unclickable.
         SetButtonFaces(button, place.normal, place.hover, place.pressed);
-        const DpiScale& scale = ScreenScale();
-        button.SetWindowPos(nullptr, client.left + scale.Length(place.x),
-                            client.top + scale.Length(place.y), 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        button.SetWindowPos(nullptr, client.left + m_scale.Length(place.x),
+                            client.top + m_scale.Length(place.y), 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     }
 }
 

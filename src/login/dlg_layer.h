@@ -16,6 +16,7 @@
 
 #include "app/notification.h"
 #include "framework/dialog.h"
+#include "skin/dpi_scale.h"
 #include "skin/gt_button.h"
 #include "web/page_panel.h"
 #include "web/web_browser2.h"
@@ -82,6 +83,8 @@ public:
 
 protected:
     void DoDataExchange(CDataExchange* dx) override;
+
+    DpiScale m_scale; // the screen's, taken when the layer is made
 
 private:
     BOOL OnEraseBkgnd(HDC dc);

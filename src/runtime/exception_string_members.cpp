@@ -8,7 +8,7 @@
 // because MinGW's linker keeps every function with an unwind entry). With
 // them instantiated here, from the same library headers and with the same
 // ABI (this file is compiled with _GLIBCXX_USE_CXX11_ABI=0, see
-// CMakeLists.txt), the linker leaves that file out. The shared empty string's
+// runtime.cmake), the linker leaves that file out. The shared empty string's
 // storage is defined here too, so there is one in the exe, as the old string
 // needs. Nothing in the launcher uses this string type.
 #include <string>

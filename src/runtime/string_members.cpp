@@ -1,7 +1,7 @@
 // The std::string members that the C++ runtime's own objects in the exe call
 // (std::system_error's message, std::random_device's token, the exception
 // classes' short strings), instantiated here. The launcher's code instantiates
-// what it uses itself (common/string_members_inline.h); without these three the
+// what it uses itself (string_members_inline.h); without these three the
 // linker would take them from the runtime's complete std::string instantiation
 // and bring all of its members along.
 #include <string>

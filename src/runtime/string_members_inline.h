@@ -1,4 +1,4 @@
-// Included ahead of every C++ file of the Windows builds (see CMakeLists.txt):
+// Included ahead of every C++ file of the Windows builds (see runtime.cmake):
 // std::string and std::wstring members are instantiated where they are used
 // instead of being taken from the C++ runtime's prebuilt copies.
 //

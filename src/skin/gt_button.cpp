@@ -64,6 +64,7 @@ GTButton::~GTButton()
 
 void GTButton::PreSubclassWindow()
 {
+    m_scale = ScreenScale();
     // The type is a number in the low bits, not a flag: replace it.
     ModifyStyle(BS_TYPEMASK, BS_OWNERDRAW);
     CButton::PreSubclassWindow();
@@ -180,7 +181,7 @@ void GTButton::DrawItem(LPDRAWITEMSTRUCT drawItem)
 
     dc.SetBkMode(TRANSPARENT);
     if (pressed)
-        ::OffsetRect(&rect, 0, ScreenScale().Length(kPressedCaptionDrop));
+        ::OffsetRect(&rect, 0, m_scale.Length(kPressedCaptionDrop));
     const HGDIOBJ oldFont = dc.SelectStockObject(DEFAULT_GUI_FONT);
     const COLORREF oldColour =
         dc.SetTextColor(m_crText == kDefaultTextColour ? RGB(255, 255, 255) : m_crText);

@@ -7,6 +7,7 @@
 
 #include "framework/button.h"
 #include "framework/handles.h"
+#include "skin/dpi_scale.h"
 
 #include <array>
 
@@ -65,6 +66,7 @@ private:
     bool HasFace(int index) const noexcept;
     ImageSet HeldImages() const noexcept;
 
+    DpiScale m_scale; // the screen's, taken when the button is made or subclassed
     CImage* m_pFaces[kFaceCount] = {};
     CImage* m_pIcon = nullptr;
     UniqueBitmap m_masks[kFaceCount]; // parallel to m_pFaces

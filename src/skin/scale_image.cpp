@@ -1,9 +1,7 @@
 #include "skin/scale_image.h"
 
-#include "framework/com_init.h"
+#include "framework/wic_factory.h"
 #include "skin/premultiply.h"
-
-#include <wincodec.h>
 
 #include <cstring>
 #include <vector>
@@ -21,10 +19,8 @@ bool ScaleImage(CImage* image, const DpiScale& scale, PictureAlpha alpha) noexce
     if ((bpp != 24 && bpp != 32) || pitch <= 0 || width <= 0 || height <= 0)
         return false;
 
-    const ComApartment com; // WIC objects are COM objects
-    ComPtr<IWICImagingFactory> factory;
-    if (FAILED(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                  IID_IWICImagingFactory, reinterpret_cast<void**>(factory.put()))))
+    const WicFactory factory;
+    if (!factory.get())
         return false;
     // WIC works on its own copy; the picture stays as it is until the end.
     const bool straight = bpp == 32 && alpha == PictureAlpha::kStraight;

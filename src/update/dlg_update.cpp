@@ -13,6 +13,7 @@
 #include "resource.h"
 #include "skin/layered_window.h"
 #include "skin/png_resource.h"
+#include "skin/screen_scale.h"
 #include "update/background_job.h"
 #include "update/download_check.h"
 #include "update/exe_swap.h"
@@ -172,6 +173,7 @@ void CDlgUpdate::PreSubclassWindow()
 BOOL CDlgUpdate::OnInitDialog()
 {
     CDialog::OnInitDialog();
+    m_pictures.ScaleTo(ScreenScale());
     LoadPngResource(&m_image, kPngSplash, PictureAlpha::kPremultiplied);
     // Not activated yet: showing the splash activates it, and activating it
     // here too cost Wine an input-context set-up on the way to the splash.

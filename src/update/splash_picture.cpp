@@ -4,7 +4,6 @@
 #include "resource.h"
 #include "skin/pixel_blend.h"
 #include "skin/png_resource.h"
-#include "skin/screen_scale.h"
 #include "update/progress_text.h"
 
 #include <cmath>
@@ -56,7 +55,8 @@ UniqueGdiObject<HFONT> MakeFont(int height, int weight) noexcept
 // smaller where the face the system has is too wide for the box. GDI writes
 // no alpha, so the text is drawn white on black into a mask of its own, and
 // the mask's coverage blends the ink into the premultiplied picture.
-void InkText(CImage& picture, const std::wstring& text, const RECT& box, int height, int weight)
+void InkText(CImage& picture, const std::wstring& text, const RECT& box, int height, int weight,
+             const DpiScale& scale)
 {
     const int width = box.right - box.left;
     const int rows = box.bottom - box.top;
@@ -65,7 +65,6 @@ void InkText(CImage& picture, const std::wstring& text, const RECT& box, int hei
     if (!dc || !mask.Create(width, -rows, 32))
         return;
     UniqueGdiObject<HFONT> font;
-    const DpiScale& scale = ScreenScale();
     const int smallest = scale.Length(kSmallestText);
     const int margin = scale.Length(kTextMargin);
     for (; height >= smallest; --height) {
@@ -102,7 +101,7 @@ bool SplashPicture::LoadDownloadPictures()
     if (m_fill.IsNull() && !LoadSplashPng(&m_fill, IDB_SPLASH_BAR_FILL))
         return false;
     // Pictures of another shape than the ones drawn for it are not used.
-    const POINT bar = ScreenScale().ScalePoint(kBar);
+    const POINT bar = m_scale.ScalePoint(kBar);
     return SameShape(m_trough, m_fill) && m_base.GetBPP() == 32 &&
            bar.x + m_trough.GetWidth() <= m_base.GetWidth() &&
            bar.y + m_trough.GetHeight() <= m_base.GetHeight();
@@ -126,7 +125,7 @@ const CImage* SplashPicture::Downloading(const std::string& version, std::int64_
     if (!LoadDownloadPictures() || !CopyBase(m_canvas))
         return nullptr;
 
-    const DpiScale& scale = ScreenScale();
+    const DpiScale& scale = m_scale;
     const POINT bar = scale.ScalePoint(kBar);
     CompositeOver(RowsOf(m_canvas, bar.x, bar.y), SourceRows(m_trough), m_trough.GetWidth(),
                   m_trough.GetHeight());
@@ -135,9 +134,9 @@ const CImage* SplashPicture::Downloading(const std::string& version, std::int64_
     CompositeOver(RowsOf(m_canvas, bar.x, bar.y), SourceRows(m_fill), filled, m_fill.GetHeight());
 
     InkText(m_canvas, DownloadingCaption(version), scale.ScaleRect(kCaptionBox),
-            scale.Length(kCaptionHeight), FW_BOLD);
+            scale.Length(kCaptionHeight), FW_BOLD, scale);
     InkText(m_canvas, DownloadStateLine(received, total), scale.ScaleRect(kStateBox),
-            scale.Length(kStateHeight), FW_NORMAL);
+            scale.Length(kStateHeight), FW_NORMAL, scale);
     return &m_canvas;
 }
 
@@ -146,9 +145,8 @@ const CImage* SplashPicture::Waiting()
     if (m_waiting.IsNull()) {
         if (!LoadDownloadPictures() || !CopyBase(m_waiting))
             return nullptr;
-        const DpiScale& scale = ScreenScale();
         InkText(m_waiting, L"Waiting for another program to release the file\u2026",
-                scale.ScaleRect(kCaptionBox), scale.Length(kCaptionHeight), FW_BOLD);
+                m_scale.ScaleRect(kCaptionBox), m_scale.Length(kCaptionHeight), FW_BOLD, m_scale);
     }
     return &m_waiting;
 }

@@ -6,12 +6,16 @@
 #pragma once
 
 #include "framework/image.h"
+#include "skin/dpi_scale.h"
 
 #include <cstdint>
 #include <string>
 
 class SplashPicture {
 public:
+    // The scale the states are drawn at: the splash's, taken when it is made.
+    void ScaleTo(const DpiScale& scale) noexcept { m_scale = scale; }
+
     // The download state: caption, bar and amount drawn on the scroll's base
     // picture. Null when a picture it is made of cannot be loaded.
     const CImage* Downloading(const std::string& version, std::int64_t received,
@@ -27,6 +31,7 @@ private:
     // Copies the scroll without caption into `canvas`, made on first use.
     bool CopyBase(CImage& canvas);
 
+    DpiScale m_scale;
     CImage m_base;   // the scroll without caption
     CImage m_trough; // the bar's groove
     CImage m_fill;   // the bar's filling

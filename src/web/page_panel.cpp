@@ -29,10 +29,10 @@ constexpr int kCountdownFontHeight = 14;
 constexpr COLORREF kCauseColour = RGB(236, 222, 186);
 constexpr COLORREF kCountdownColour = RGB(214, 170, 88);
 
-UniqueGdiObject<HFONT> SkinFont(int height, int weight) noexcept
+UniqueGdiObject<HFONT> SkinFont(int height, int weight, const DpiScale& scale) noexcept
 {
     return UniqueGdiObject<HFONT>(::CreateFontW(
-        -ScreenScale().Length(height), 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+        -scale.Length(height), 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Tahoma"));
 }
 
@@ -64,6 +64,7 @@ RECT ToRect(const PanelBox& box) noexcept
 bool CPagePanel::Create(CWebBrowser2& browser, UINT id)
 {
     m_pBrowser = &browser;
+    m_scale = ScreenScale();
     WNDCLASSW wc{};
     wc.lpfnWndProc = ::DefWindowProcW;
     wc.hInstance = AfxGetResourceHandle();
@@ -78,8 +79,8 @@ bool CPagePanel::Create(CWebBrowser2& browser, UINT id)
 
     if (!LoadPngResource(&m_imgFrame, IDB_PAGE_PANEL))
         WriteLog(L"加载图片失败 ：%d", IDB_PAGE_PANEL);
-    m_fontCause = SkinFont(kCauseFontHeight, FW_BOLD);
-    m_fontCountdown = SkinFont(kCountdownFontHeight, FW_NORMAL);
+    m_fontCause = SkinFont(kCauseFontHeight, FW_BOLD, m_scale);
+    m_fontCountdown = SkinFont(kCountdownFontHeight, FW_NORMAL, m_scale);
     if (m_btnRetry.Create(L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, none, this, IDC_PAGE_RETRY))
         SetButtonFaces(m_btnRetry, IDB_PAGE_RETRY_NORMAL, IDB_PAGE_RETRY_HOVER,
                        IDB_PAGE_RETRY_PRESS);
@@ -262,7 +263,7 @@ void CPagePanel::LayOut(int width, int height) noexcept
     RECT face{};
     if (m_btnRetry.m_hWnd)
         m_btnRetry.GetClientRect(&face);
-    m_layout = LayOutPagePanel(width, height, face.right, face.bottom, ScreenScale());
+    m_layout = LayOutPagePanel(width, height, face.right, face.bottom, m_scale);
     if (m_btnRetry.m_hWnd)
         m_btnRetry.SetWindowPos(nullptr, m_layout.retry.left, m_layout.retry.top, 0, 0,
                                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);

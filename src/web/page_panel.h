@@ -65,6 +65,7 @@ private:
     void DrawFrame(HDC dc, const RECT& r) const noexcept;
 
     CWebBrowser2* m_pBrowser = nullptr;
+    DpiScale m_scale; // the screen's, taken when the panel is made
     GTButton m_btnRetry;
     CImage m_imgFrame; // nine-grid: corners and edges kept, the rest stretched
     UniqueGdiObject<HFONT> m_fontCause;

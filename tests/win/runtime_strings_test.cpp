@@ -1,6 +1,6 @@
 // The std::string members the launcher exe instantiates itself
-// (src/app/string_members.cpp, and the old string of the runtime's exception
-// classes in src/app/exception_string_members.cpp), linked here ahead of the
+// (src/runtime/string_members.cpp, and the old string of the runtime's exception
+// classes in src/runtime/exception_string_members.cpp), linked here ahead of the
 // C++ runtime as in the exe: the runtime's exceptions built, copied, assigned
 // and destroyed through them keep their messages.
 #include <gtest/gtest.h>
