@@ -174,14 +174,24 @@ qm_wine_stop # a fresh wineserver for this display
 # download can be. They speak TLS with the demo CA's certificate for
 # localhost (build/tls), which the prepared Wine prefix trusts, as the
 # embedded default hosts ask.
+# They listen on the ports compiled into the build (the 64-bit build's are
+# others, so its tests can run beside the 32-bit build's).
 update_rate=$(($(stat -c %s "$bin/quillmoor_tour_next.exe") / 4 + 1))
-python3 "$ROOT/tools/demo-portal/demo_portal.py" --update-root "$out/updates" \
+ports=""
+for var in QM_UPDATE_HOST QM_GAME_HOST QM_PAY_HOST QM_PORTAL_HOST; do
+    host=$(sed -n "s/^$var:[A-Z]*=//p" "$(dirname "$bin")/CMakeCache.txt")
+    case "$host" in
+    https://localhost:[0-9]*) ports=${ports:+$ports,}${host##*:} ;;
+    *) fail "$var is '$host'; the tour serves the demo sites on https://localhost:<port>" ;;
+    esac
+done
+python3 "$ROOT/tools/demo-portal/demo_portal.py" --update-root "$out/updates" --ports "$ports" \
     --log "$out/portal.log" --ready-file "$out/ready" --version-delay 3 --max-seconds 600 \
     --update-rate "$update_rate" --tls-cert "$QM_TLS_DIR/localhost.pem" \
     >/dev/null 2>&1 &
 portal_pid=$!
 for _ in $(seq 1 100); do [ -f "$out/ready" ] && break; sleep 0.1; done
-[ -f "$out/ready" ] || fail "the demo servers did not start (ports 18701-18704 busy?)"
+[ -f "$out/ready" ] || fail "the demo servers did not start (ports $ports busy?)"
 
 echo "Starting the launcher on $DISPLAY; screenshots go to $out"
 QM_TOUR_ENTER_FILE="$(qm_winepath "$out/enter")" \

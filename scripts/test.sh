@@ -71,51 +71,63 @@ build_windows() {
     fi
 }
 
-# Runs a built flavour's tests under Wine: ctest PRESET [ctest arguments].
+# Runs a built flavour's tests under Wine, with a Wine prefix (under
+# WINE_ROOT) and a private display of its own, so the two flavours can run at
+# once; the output goes to the flavour's log.
+#   run_windows_tests PRESET WINE_ROOT [ctest arguments]
 run_windows_tests() {
-    local preset=$1
-    shift
-    echo "== $preset tests (Wine on $DISPLAY)"
-    # A test that times out runs once more: under the emulator that runs
-    # Wine's 32-bit half here, a process has been seen, rarely, to hang at
-    # its exit after its cases passed. A test that hangs twice fails.
-    timeout -k 10 2400 ctest --preset "$preset" --timeout 300 --repeat after-timeout:2 "$@" 2>&1 |
-        tee "$log_dir/$preset-ctest.log" | grep -vE '^ +[0-9]+/[0-9]+ Test +#[0-9]+: .* Passed' |
-        tail -n 40
-    count_ctest "$log_dir/$preset-ctest.log"
+    local preset=$1 wine_root=$2
+    shift 2
+    (
+        export QM_WINE_ROOT=$wine_root
+        unset WINEPREFIX DISPLAY QM_BROWSER_LOG
+        source "$ROOT/scripts/wine-env.sh"
+        trap 'qm_wine_stop; qm_stop_xvfb' EXIT
+        if ! qm_start_xvfb || ! qm_wine_prepare; then
+            echo "!! $preset: could not start Xvfb or prepare Wine"
+            exit 1
+        fi
+        # One persistent wineserver for the whole run keeps each test's start
+        # fast. Its background services are started here, with no output
+        # attached: started by a test, they would hold ctest's pipe open.
+        qm_wineserver -p
+        qm_wine 120 cmd.exe /c exit </dev/null >/dev/null 2>&1
+        qm_wine 120 "$ROOT/build/$preset/bin/wine_warmup.exe" </dev/null >/dev/null 2>&1
+        # A test that times out runs once more: under the emulator that runs
+        # Wine's 32-bit half here, a process has been seen, rarely, to hang at
+        # its exit after its cases passed. A test that hangs twice fails.
+        timeout -k 10 2400 ctest --preset "$preset" --timeout 300 --repeat after-timeout:2 "$@"
+    ) >"$log_dir/$preset-ctest.log" 2>&1 </dev/null
 }
 
 # The shipped 32-bit launcher runs every Windows and end-to-end test; the
 # 64-bit build runs the Windows tests again, for pointer-size faults. One run
 # of each end-to-end suite is enough, the 32-bit one: the e2e scripts and the
 # update's end-to-end cases (UpdateE2E) drive the same code through the real
-# exe, and mostly wait on it.
+# exe, and mostly wait on it. The two flavours run at the same time, each in
+# its own prefix and on its own display; the 64-bit build's hosts are other
+# ports (CMakePresets.json), so their servers never meet.
 built32=0
 built64=0
 build_windows win32 i386 && built32=1
 build_windows win64 x86-64 && built64=1
-if [ $built32 -eq 1 ] || [ $built64 -eq 1 ]; then
-    source "$ROOT/scripts/wine-env.sh"
-    unset DISPLAY
-    if qm_start_xvfb && qm_wine_prepare; then
-        # One persistent wineserver for the whole run keeps each test's start
-        # fast. Its background services are started here, with no output
-        # attached: started by a test, they would hold ctest's pipe open.
-        qm_wineserver -p
-        qm_wine 120 cmd.exe /c exit </dev/null >/dev/null 2>&1
-        for flavour in win32 win64; do
-            [ -f "$ROOT/build/$flavour/bin/wine_warmup.exe" ] &&
-                qm_wine 120 "$ROOT/build/$flavour/bin/wine_warmup.exe" </dev/null >/dev/null 2>&1
-        done
-        [ $built32 -eq 1 ] && run_windows_tests win32
-        [ $built64 -eq 1 ] && run_windows_tests win64 -E '^(e2e|win[.]UpdateE2E)[.]'
-    else
-        echo "!! could not start Xvfb or prepare Wine"
-        failed=$((failed + 1))
-    fi
-    qm_wine_stop
-    qm_stop_xvfb
+echo "== Windows tests under Wine ($((SECONDS / 60)) min so far)"
+flavours=()
+if [ $built32 -eq 1 ]; then
+    run_windows_tests win32 "$ROOT/build/wine" &
+    flavours+=("win32 $!")
 fi
+if [ $built64 -eq 1 ]; then
+    run_windows_tests win64 "$ROOT/build/wine64" -E '^(e2e|win[.]UpdateE2E)[.]' &
+    flavours+=("win64 $!")
+fi
+for entry in "${flavours[@]}"; do
+    read -r preset pid <<<"$entry"
+    wait "$pid"
+    echo "== $preset tests"
+    grep -vE '^ +[0-9]+/[0-9]+ Test +#[0-9]+: .* Passed' "$log_dir/$preset-ctest.log" | tail -n 40
+    count_ctest "$log_dir/$preset-ctest.log"
+done
 
-echo "Summary: $passed passed, $failed failed"
+echo "Summary: $passed passed, $failed failed ($((SECONDS / 60)) min $((SECONDS % 60)) s)"
 [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]
