@@ -14,6 +14,9 @@ import time
 import unittest
 import urllib.parse
 
+from cryptography import x509
+from cryptography.hazmat.primitives.asymmetric import padding
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 SERVER = os.path.normpath(os.path.join(HERE, "..", "..", "tools", "testserver", "testserver.py"))
 DEMO_CA = os.path.normpath(os.path.join(HERE, "..", "..", "tools", "tls", "demo-ca"))
@@ -489,6 +492,27 @@ class ServerTest(unittest.TestCase):
                 log = json.loads(plain.getresponse().read())
             self.assertEqual([(e.get("path"), e["tls"]) for e in log],
                              [("/update.txt", True), ("/update.txt", False), (None, "no request")])
+
+    def test_demo_cas_made_at_once_leave_one_consistent_set(self):
+        # Two prefixes are prepared at the same time: the certificates must all
+        # come from the CA that ends up in ca.pem, or checks fail by the wrong code.
+        with tempfile.TemporaryDirectory() as tls:
+            runs = [subprocess.Popen([sys.executable, DEMO_CA, tls], stdout=subprocess.PIPE)
+                    for _ in range(3)]
+            said = [r.communicate(timeout=60)[0] for r in runs]
+            self.assertEqual([r.returncode for r in runs], [0, 0, 0])
+            self.assertEqual(sum(1 for s in said if b"made" in s), 1, said)
+            with open(os.path.join(tls, "ca.pem"), "rb") as f:
+                ca = x509.load_pem_x509_certificate(f.read())
+            for name, trusted in (("localhost.pem", True), ("other-name.pem", True),
+                                  ("expired.pem", True), ("unknown-ca.pem", False)):
+                with open(os.path.join(tls, name), "rb") as f:
+                    cert = f.read().split(b"-----END CERTIFICATE-----")[0]
+                issued = x509.load_pem_x509_certificate(cert + b"-----END CERTIFICATE-----\n")
+                self.assertEqual(issued.issuer == ca.subject, trusted, name)
+                if trusted:
+                    ca.public_key().verify(issued.signature, issued.tbs_certificate_bytes,
+                                           padding.PKCS1v15(), issued.signature_hash_algorithm)
 
     def test_redirect_location(self):
         r = self.request("/redirect")
