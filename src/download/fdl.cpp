@@ -61,6 +61,30 @@ bool CopyField(wchar_t (&field)[N], const wchar_t (&source)[M]) noexcept
     return CopyField(field, N, source, wcsnlen(source, M));
 }
 
+// The messages of a caller for a request that brought no answer: a failed
+// send or read, and no connection; each takes the error code.
+struct ReaderMessages {
+    const wchar_t* failed;
+    const wchar_t* noConnection;
+};
+
+// Logs why `reader` brought no answer for `url`.
+void LogReaderFailure(const ResponseReader& reader, const wchar_t* url,
+                      const ReaderMessages& messages)
+{
+    switch (reader.SendingOutcome()) {
+    case ResponseReader::Sending::kAnswer: WriteLog(messages.failed, reader.Error()); break;
+    case ResponseReader::Sending::kBadAddress: WriteLog(L"URL为：%s", url); break;
+    case ResponseReader::Sending::kNoConnection:
+        WriteLog(messages.noConnection, reader.Error());
+        break;
+    case ResponseReader::Sending::kNoRequest:
+        WriteLog(L"pSrcFile为空, 错误码：%d", reader.Error());
+        break;
+    case ResponseReader::Sending::kRefusedRedirect: break; // logged when refused
+    }
+}
+
 // The code of the failure an exception reports.
 DWORD ErrorCodeOf(const std::exception_ptr& failure) noexcept
 {
@@ -258,19 +282,8 @@ int FDL::Transfer(FTask& task, CInternetSession* session)
             return DLS_FAILED; // a partial temporary file stays, as after a failed read
         };
         const auto failed = [&] {
-            switch (reader.SendingOutcome()) {
-            case ResponseReader::Sending::kAnswer:
-                WriteLog(L"Catch异常 错误码为：%d", reader.Error());
-                break;
-            case ResponseReader::Sending::kBadAddress: WriteLog(L"URL为：%s", task.m_szUrl); break;
-            case ResponseReader::Sending::kNoConnection:
-                WriteLog(L"pConnection为空, 错误码：%d", reader.Error());
-                break;
-            case ResponseReader::Sending::kNoRequest:
-                WriteLog(L"pSrcFile为空, 错误码：%d", reader.Error());
-                break;
-            case ResponseReader::Sending::kRefusedRedirect: break; // logged when refused
-            }
+            LogReaderFailure(reader, task.m_szUrl,
+                             {L"Catch异常 错误码为：%d", L"pConnection为空, 错误码：%d"});
             return DLS_FAILED;
         };
         switch (next()) {
@@ -375,18 +388,7 @@ int FDL::GetRemoteFileSize(const wchar_t* url)
             WriteLog(L"No answer within %u ms: %s", m_limits.idleMs, url);
             return -1;
         default:
-            switch (reader.SendingOutcome()) {
-            case ResponseReader::Sending::kNoConnection:
-                WriteLog(L"pConnection, 错误码：%d", reader.Error());
-                break;
-            case ResponseReader::Sending::kNoRequest:
-                WriteLog(L"pSrcFile为空, 错误码：%d", reader.Error());
-                break;
-            case ResponseReader::Sending::kAnswer:
-                WriteLog(L"捕获异常, 错误码：%d", reader.Error());
-                break;
-            default: break;
-            }
+            LogReaderFailure(reader, url, {L"捕获异常, 错误码：%d", L"pConnection, 错误码：%d"});
             return -1;
         }
         const DWORD status = reader.Status();

@@ -23,11 +23,15 @@ constexpr UINT_PTR kTickTimer = 1;
 // Often enough that the countdown changes within a quarter of a second of
 // the true time, and the try starts as late.
 constexpr UINT kTickMs = 250;
-// Sizes at 96 DPI.
-constexpr int kCauseFontHeight = 17;
-constexpr int kCountdownFontHeight = 14;
-constexpr COLORREF kCauseColour = RGB(236, 222, 186);
-constexpr COLORREF kCountdownColour = RGB(214, 170, 88);
+// How each of the two lines is written: its letters' height at 96 DPI, its
+// weight and its ink.
+struct LineFace {
+    int height;
+    int weight;
+    COLORREF colour;
+};
+constexpr LineFace kCauseFace{17, FW_BOLD, RGB(236, 222, 186)};
+constexpr LineFace kCountdownFace{14, FW_NORMAL, RGB(214, 170, 88)};
 
 UniqueGdiObject<HFONT> SkinFont(int height, int weight, const DpiScale& scale) noexcept
 {
@@ -79,8 +83,8 @@ bool CPagePanel::Create(CWebBrowser2& browser, UINT id)
 
     if (!LoadPngResource(&m_imgFrame, IDB_PAGE_PANEL))
         WriteLog(L"加载图片失败 ：%d", IDB_PAGE_PANEL);
-    m_fontCause = SkinFont(kCauseFontHeight, FW_BOLD, m_scale);
-    m_fontCountdown = SkinFont(kCountdownFontHeight, FW_NORMAL, m_scale);
+    m_fontCause = SkinFont(kCauseFace.height, kCauseFace.weight, m_scale);
+    m_fontCountdown = SkinFont(kCountdownFace.height, kCountdownFace.weight, m_scale);
     if (m_btnRetry.Create(L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, none, this, IDC_PAGE_RETRY))
         SetButtonFaces(m_btnRetry, IDB_PAGE_RETRY_NORMAL, IDB_PAGE_RETRY_HOVER,
                        IDB_PAGE_RETRY_PRESS);
@@ -283,8 +287,9 @@ void CPagePanel::OnPaint()
         const PanelBox& box;
         HFONT font;
         COLORREF colour;
-    } lines[] = {{m_strCause, m_layout.cause, m_fontCause.get(), kCauseColour},
-                 {m_strCountdown, m_layout.countdown, m_fontCountdown.get(), kCountdownColour}};
+    } lines[] = {
+        {m_strCause, m_layout.cause, m_fontCause.get(), kCauseFace.colour},
+        {m_strCountdown, m_layout.countdown, m_fontCountdown.get(), kCountdownFace.colour}};
     for (const auto& line : lines) {
         RECT box = ToRect(line.box);
         const HGDIOBJ oldFont =

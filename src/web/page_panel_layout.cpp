@@ -1,22 +1,25 @@
 #include "web/page_panel_layout.h"
 
 namespace {
-// At 96 DPI.
-constexpr int kCauseHeight = 24;
-constexpr int kCountdownHeight = 20;
-constexpr int kLineGap = 6;
-constexpr int kButtonGap = 18;
-constexpr int kSideMargin = 24;
+// The block's lengths at 96 DPI: the two lines' heights, the gap between them
+// and the one above the button, the margin on either side.
+constexpr struct {
+    int cause = 24;
+    int countdown = 20;
+    int lineGap = 6;
+    int buttonGap = 18;
+    int margin = 24;
+} kBlock;
 } // namespace
 
 PagePanelLayout LayOutPagePanel(int width, int height, int buttonWidth, int buttonHeight,
                                 const DpiScale& scale) noexcept
 {
-    const int cause = scale.Length(kCauseHeight);
-    const int countdown = scale.Length(kCountdownHeight);
-    const int lineGap = scale.Length(kLineGap);
-    const int buttonGap = scale.Length(kButtonGap);
-    const int margin = scale.Length(kSideMargin);
+    const int cause = scale.Length(kBlock.cause);
+    const int countdown = scale.Length(kBlock.countdown);
+    const int lineGap = scale.Length(kBlock.lineGap);
+    const int buttonGap = scale.Length(kBlock.buttonGap);
+    const int margin = scale.Length(kBlock.margin);
     const int block = cause + lineGap + countdown + buttonGap + buttonHeight;
 
     PagePanelLayout layout{};

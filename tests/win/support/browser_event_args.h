@@ -8,83 +8,83 @@
 
 #include <oaidl.h>
 
+#include <cstddef>
+
 namespace qmtest {
+
+// The DISPPARAMS of an event of N arguments, with its Cancel flag.
+template <std::size_t N> struct EventArgs {
+    explicit EventArgs(VARIANT_BOOL cancelled = VARIANT_FALSE) : cancel(cancelled) {}
+    EventArgs(const EventArgs&) = delete;
+    EventArgs& operator=(const EventArgs&) = delete;
+
+    VARIANT_BOOL cancel;
+    VARIANTARG args[N];
+    DISPPARAMS params{args, nullptr, N, 0};
+};
+
+// The arguments of a navigation event, last first as IDispatch::Invoke takes
+// them: the frame's browser object, the event's VARIANTs by reference in
+// their order, then Cancel by reference.
+template <std::size_t N>
+void FillNavigationArgs(VARIANTARG (&args)[N], IDispatch* frame, VARIANT* const (&refs)[N - 2],
+                        VARIANT_BOOL* cancel)
+{
+    V_VT(&args[N - 1]) = VT_DISPATCH;
+    V_DISPATCH(&args[N - 1]) = frame;
+    for (std::size_t i = 0; i < N - 2; ++i) {
+        V_VT(&args[N - 2 - i]) = VT_BYREF | VT_VARIANT;
+        V_VARIANTREF(&args[N - 2 - i]) = refs[i];
+    }
+    V_VT(&args[0]) = VT_BYREF | VT_BOOL;
+    V_BOOLREF(&args[0]) = cancel;
+}
 
 // BeforeNavigate2: the frame's browser object, five VARIANTs by reference
 // and Cancel by reference.
-struct BeforeNavigate2Args {
+struct BeforeNavigate2Args : EventArgs<7> {
     UniqueVariant url;
     UniqueVariant flags;
     UniqueVariant targetFrame;
     UniqueVariant postData;
     UniqueVariant headers;
-    VARIANT_BOOL cancel = VARIANT_FALSE;
-    VARIANTARG args[7];
-    DISPPARAMS params{args, nullptr, 7, 0};
 
     BeforeNavigate2Args(IDispatch* frame, const wchar_t* address) : url(address)
     {
-        V_VT(&args[6]) = VT_DISPATCH;
-        V_DISPATCH(&args[6]) = frame;
-        VARIANT* const refs[] = {url.get(), flags.get(), targetFrame.get(), postData.get(),
-                                 headers.get()};
-        for (int i = 0; i < 5; ++i) {
-            V_VT(&args[5 - i]) = VT_BYREF | VT_VARIANT;
-            V_VARIANTREF(&args[5 - i]) = refs[i];
-        }
-        V_VT(&args[0]) = VT_BYREF | VT_BOOL;
-        V_BOOLREF(&args[0]) = &cancel;
+        FillNavigationArgs(
+            args, frame, {url.get(), flags.get(), targetFrame.get(), postData.get(), headers.get()},
+            &cancel);
     }
-    BeforeNavigate2Args(const BeforeNavigate2Args&) = delete;
-    BeforeNavigate2Args& operator=(const BeforeNavigate2Args&) = delete;
 };
 
 // NewWindow2: the new window's browser object by reference, then Cancel by
 // reference.
-struct NewWindow2Args {
+struct NewWindow2Args : EventArgs<2> {
     IDispatch* disp = nullptr;
-    VARIANT_BOOL cancel = VARIANT_TRUE;
-    VARIANTARG args[2];
-    DISPPARAMS params{args, nullptr, 2, 0};
 
-    NewWindow2Args()
+    NewWindow2Args() : EventArgs(VARIANT_TRUE)
     {
         V_VT(&args[1]) = VT_BYREF | VT_DISPATCH;
         V_DISPATCHREF(&args[1]) = &disp;
         V_VT(&args[0]) = VT_BYREF | VT_BOOL;
         V_BOOLREF(&args[0]) = &cancel;
     }
-    NewWindow2Args(const NewWindow2Args&) = delete;
-    NewWindow2Args& operator=(const NewWindow2Args&) = delete;
 };
 
 // NavigateError: the frame's browser object, URL, target frame and the
 // VT_I4 status code as VARIANTs by reference, then Cancel by reference.
-struct NavigateErrorArgs {
+struct NavigateErrorArgs : EventArgs<5> {
     UniqueVariant url;
     UniqueVariant targetFrame;
     VARIANT status;
-    VARIANT_BOOL cancel = VARIANT_FALSE;
-    VARIANTARG args[5];
-    DISPPARAMS params{args, nullptr, 5, 0};
 
     NavigateErrorArgs(IDispatch* frame, const wchar_t* address, LONG code) : url(address)
     {
         ::VariantInit(&status);
         V_VT(&status) = VT_I4;
         V_I4(&status) = code;
-        V_VT(&args[4]) = VT_DISPATCH;
-        V_DISPATCH(&args[4]) = frame;
-        VARIANT* const refs[] = {url.get(), targetFrame.get(), &status};
-        for (int i = 0; i < 3; ++i) {
-            V_VT(&args[3 - i]) = VT_BYREF | VT_VARIANT;
-            V_VARIANTREF(&args[3 - i]) = refs[i];
-        }
-        V_VT(&args[0]) = VT_BYREF | VT_BOOL;
-        V_BOOLREF(&args[0]) = &cancel;
+        FillNavigationArgs(args, frame, {url.get(), targetFrame.get(), &status}, &cancel);
     }
-    NavigateErrorArgs(const NavigateErrorArgs&) = delete;
-    NavigateErrorArgs& operator=(const NavigateErrorArgs&) = delete;
 };
 
 } // namespace qmtest
