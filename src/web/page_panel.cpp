@@ -33,10 +33,10 @@ struct LineFace {
 constexpr LineFace kCauseFace{17, FW_BOLD, RGB(236, 222, 186)};
 constexpr LineFace kCountdownFace{14, FW_NORMAL, RGB(214, 170, 88)};
 
-UniqueGdiObject<HFONT> SkinFont(int height, int weight, const DpiScale& scale) noexcept
+UniqueGdiObject<HFONT> SkinFont(const LineFace& face, const DpiScale& scale) noexcept
 {
     return UniqueGdiObject<HFONT>(::CreateFontW(
-        -scale.Length(height), 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+        -scale.Length(face.height), 0, 0, 0, face.weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Tahoma"));
 }
 
@@ -83,8 +83,8 @@ bool CPagePanel::Create(CWebBrowser2& browser, UINT id)
 
     if (!LoadPngResource(&m_imgFrame, IDB_PAGE_PANEL))
         WriteLog(L"加载图片失败 ：%d", IDB_PAGE_PANEL);
-    m_fontCause = SkinFont(kCauseFace.height, kCauseFace.weight, m_scale);
-    m_fontCountdown = SkinFont(kCountdownFace.height, kCountdownFace.weight, m_scale);
+    m_fontCause = SkinFont(kCauseFace, m_scale);
+    m_fontCountdown = SkinFont(kCountdownFace, m_scale);
     if (m_btnRetry.Create(L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, none, this, IDC_PAGE_RETRY))
         SetButtonFaces(m_btnRetry, IDB_PAGE_RETRY_NORMAL, IDB_PAGE_RETRY_HOVER,
                        IDB_PAGE_RETRY_PRESS);

@@ -506,9 +506,8 @@ class ServerTest(unittest.TestCase):
                 ca = x509.load_pem_x509_certificate(f.read())
             for name, trusted in (("localhost.pem", True), ("other-name.pem", True),
                                   ("expired.pem", True), ("unknown-ca.pem", False)):
-                with open(os.path.join(tls, name), "rb") as f:
-                    cert = f.read().split(b"-----END CERTIFICATE-----")[0]
-                issued = x509.load_pem_x509_certificate(cert + b"-----END CERTIFICATE-----\n")
+                with open(os.path.join(tls, name), "rb") as f:  # its certificate, then its key
+                    issued = x509.load_pem_x509_certificate(f.read())
                 self.assertEqual(issued.issuer == ca.subject, trusted, name)
                 if trusted:
                     ca.public_key().verify(issued.signature, issued.tbs_certificate_bytes,
