@@ -2,9 +2,10 @@
 
 #include "common/log.h"
 #include "common/site_address.h"
+#include "framework/detached_thread.h"
 
 #include <algorithm>
-#include <thread>
+#include <system_error>
 #include <utility>
 
 namespace {
@@ -153,7 +154,9 @@ ResponseReader::ResponseReader(std::shared_ptr<CInternetSession> session, std::w
 {
     m_shared->session = std::move(session);
     m_shared->url = std::move(url);
-    std::thread([shared = m_shared] { shared->Run(); }).detach();
+    if (!StartDetachedThread([shared = m_shared] { shared->Run(); }))
+        throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(),
+                                "no reader thread");
 }
 
 ResponseReader::~ResponseReader()

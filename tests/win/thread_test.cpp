@@ -2,6 +2,7 @@
 // name-based exclusion and its tags, and the failures it raises.
 #include "download/thread.h"
 #include "download/thread_exception.h"
+#include "framework/detached_thread.h"
 #include "support/test_files.h"
 #include "support/test_support.h"
 
@@ -664,6 +665,25 @@ TEST(Thread, ThreadThatCannotBeCreatedGivesItsTagBack)
     t.Start();
     EXPECT_EQ(CThread::SyncTagRefCount(L"Unborn"), 1);
     StopThread(t);
+}
+
+// Each thread starts the moment the one before it has done its work, as the
+// update's file swap and its undo do; every one of them has to run, and each
+// lets go of what its work held once it ends.
+TEST(DetachedThread, EachOfManyStartedBackToBackRunsAndLetsGoOfItsWork)
+{
+    const auto held = std::make_shared<int>(0);
+    std::atomic<int> ran{0};
+    for (int i = 0; i < 300; ++i) {
+        Event done;
+        ASSERT_TRUE(StartDetachedThread([&ran, &done, held] {
+            ran.fetch_add(1);
+            done.Set();
+        })) << i;
+        ASSERT_TRUE(done.Wait()) << "start " << i << " never ran its work";
+    }
+    EXPECT_EQ(ran.load(), 300);
+    EXPECT_TRUE(WaitUntil([&] { return held.use_count() == 1; })) << held.use_count();
 }
 
 TEST(SystemErrorText, GivesTheSystemsTextOrNothing)

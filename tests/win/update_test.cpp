@@ -704,7 +704,7 @@ TEST_F(UpdateSplash, AMissingDownloadPutsTheExecutableBack)
 {
     OpenSplash();
     ASSERT_TRUE(WriteWholeFile(m_exe, "old"));
-    ASSERT_TRUE(ReplaceAndWait(true));
+    ASSERT_TRUE(ReplaceAndWait(true)) << TheLog();
     EXPECT_EQ(Content(m_exe), "old");
     EXPECT_FALSE(Exists(m_backup));
     EXPECT_FALSE(Exists(m_temporary));

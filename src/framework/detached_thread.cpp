@@ -1,0 +1,27 @@
+#include "framework/detached_thread.h"
+
+#include "framework/handles.h"
+
+#include <memory>
+#include <new>
+#include <utility>
+
+namespace {
+DWORD WINAPI RunWork(void* parameter) noexcept
+{
+    const std::unique_ptr<std::function<void()>> work(
+        static_cast<std::function<void()>*>(parameter));
+    (*work)();
+    return 0;
+}
+} // namespace
+
+bool StartDetachedThread(std::function<void()> work)
+{
+    auto owned = std::make_unique<std::function<void()>>(std::move(work));
+    const UniqueHandle thread(::CreateThread(nullptr, 0, RunWork, owned.get(), 0, nullptr));
+    if (!thread)
+        return false;
+    owned.release(); // the thread owns it now
+    return true;
+}
