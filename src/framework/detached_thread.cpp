@@ -3,7 +3,6 @@
 #include "framework/handles.h"
 
 #include <memory>
-#include <new>
 #include <utility>
 
 namespace {
@@ -20,8 +19,13 @@ bool StartDetachedThread(std::function<void()> work)
 {
     auto owned = std::make_unique<std::function<void()>>(std::move(work));
     const UniqueHandle thread(::CreateThread(nullptr, 0, RunWork, owned.get(), 0, nullptr));
-    if (!thread)
+    if (!thread) {
+        // Freeing the work may touch the error code; the caller reads it.
+        const DWORD error = ::GetLastError();
+        owned.reset();
+        ::SetLastError(error);
         return false;
+    }
     owned.release(); // the thread owns it now
     return true;
 }

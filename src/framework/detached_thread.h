@@ -4,11 +4,11 @@
 
 #include <functional>
 
-// Runs `work` on a new thread. False when no thread could start; the work
-// has not run then. The work must not throw.
+// Runs `work` on a new thread. False when no thread could start, with
+// GetLastError saying why; the work has not run then. The work must not throw.
 //
-// Made with CreateThread rather than std::thread: under 32-bit Wine, a
-// detached std::thread (winpthreads) started just after another one ended
-// was seen, about once in thirty starts on a busy machine, never to run its
-// function while its creator went on as if it had started.
+// Made with CreateThread rather than std::thread: under 32-bit Wine, on a
+// busy machine, a detached std::thread (winpthreads) started just after
+// another one ended now and then never ran its function, while its creator
+// went on as if it had started.
 bool StartDetachedThread(std::function<void()> work);

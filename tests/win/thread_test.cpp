@@ -673,16 +673,11 @@ TEST(Thread, ThreadThatCannotBeCreatedGivesItsTagBack)
 TEST(DetachedThread, EachOfManyStartedBackToBackRunsAndLetsGoOfItsWork)
 {
     const auto held = std::make_shared<int>(0);
-    std::atomic<int> ran{0};
     for (int i = 0; i < 300; ++i) {
         Event done;
-        ASSERT_TRUE(StartDetachedThread([&ran, &done, held] {
-            ran.fetch_add(1);
-            done.Set();
-        })) << i;
+        ASSERT_TRUE(StartDetachedThread([&done, held] { done.Set(); })) << i;
         ASSERT_TRUE(done.Wait()) << "start " << i << " never ran its work";
     }
-    EXPECT_EQ(ran.load(), 300);
     EXPECT_TRUE(WaitUntil([&] { return held.use_count() == 1; })) << held.use_count();
 }
 
