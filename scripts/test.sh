@@ -129,5 +129,15 @@ for entry in "${flavours[@]}"; do
     count_ctest "$log_dir/$preset-ctest.log"
 done
 
+# The failures' own lines last, where a log cut to its tail still shows them:
+# each failed assertion with the lines that explain it.
+for entry in "${flavours[@]}"; do
+    read -r preset _ <<<"$entry"
+    log="$log_dir/$preset-ctest.log"
+    grep -qE '^\[  FAILED  \]|: Failure$|Unhandled' "$log" || continue
+    echo "== $preset failures"
+    grep -E -A8 ': Failure$|Unhandled|^\[  FAILED  \] .*\([0-9]+ ms\)$' "$log" | head -n 80
+done
+
 echo "Summary: $passed passed, $failed failed ($((SECONDS / 60)) min $((SECONDS % 60)) s)"
 [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]

@@ -1,12 +1,14 @@
 #include "support/test_server.h"
 
 #include "support/test_files.h"
+#include "support/test_support.h"
 
 #include "framework/handles.h"
 #include "framework/inet.h"
 
 #include <atomic>
 #include <cstdlib>
+#include <utility>
 
 namespace qmtest {
 
@@ -72,9 +74,8 @@ TestServer::TestServer(int maxSeconds, unsigned short requestedPort, Tls tls)
     m_portFile = WindowsPathOfUnixPath(portFile);
     ::DeleteFileW(m_portFile.c_str());
 
-    // Wine runs a Unix program natively when given its Unix path. The process
-    // handle it returns cannot be waited on, so the server is stopped over
-    // HTTP, with --max-seconds as the safety net.
+    // Nothing can wait on a Unix program, so the server is stopped over HTTP,
+    // with --max-seconds as the safety net.
     std::wstring commandLine = L"/usr/bin/python3 " + Widen(QM_SOURCE_DIR) +
                                L"/tools/testserver/testserver.py --port " +
                                std::to_wstring(requestedPort) + L" --port-file " + Widen(portFile) +
@@ -85,14 +86,8 @@ TestServer::TestServer(int maxSeconds, unsigned short requestedPort, Tls tls)
             return; // run under the Wine harness, which names the folder
         commandLine += L" --tls-cert " + certificate;
     }
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &si, &pi))
+    if (!StartUnixProgram(std::move(commandLine)))
         return;
-    UniqueHandle process(pi.hProcess);
-    UniqueHandle thread(pi.hThread);
 
     // The server writes the file by renaming a complete one into place.
     const ULONGLONG deadline = ::GetTickCount64() + kStartTimeoutMs;

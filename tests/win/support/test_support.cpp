@@ -4,6 +4,7 @@
 
 #include <tlhelp32.h>
 
+#include <utility>
 #include <vector>
 
 namespace qmtest {
@@ -212,6 +213,25 @@ std::wstring ToWindowsPath(const std::wstring& unixPath)
 }
 } // namespace
 
+bool StartUnixProgram(std::wstring commandLine)
+{
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &si, &pi))
+        return false;
+    // 32-bit Wine reports success for a Unix program but leaves stack garbage
+    // in the handles; a garbage value can name one of this process's own
+    // handles, which closing it would take from its owner (WinINet's cookie
+    // lock, once). Only handles that name the started process are closed.
+    if (pi.dwProcessId != 0 && ::GetProcessId(pi.hProcess) == pi.dwProcessId)
+        ::CloseHandle(pi.hProcess);
+    if (pi.dwThreadId != 0 && ::GetThreadId(pi.hThread) == pi.dwThreadId)
+        ::CloseHandle(pi.hThread);
+    return true;
+}
+
 bool SaveScreenshot(const std::wstring& name, DWORD timeoutMs)
 {
     const std::wstring dir = Widen(QM_BINARY_DIR) + L"/screenshots";
@@ -222,17 +242,9 @@ bool SaveScreenshot(const std::wstring& name, DWORD timeoutMs)
     // Written under a temporary name and renamed, so a seen file is complete.
     std::wstring command = L"/bin/sh -c \"import -window root '" + unixFile + L".tmp.png' && mv '" +
                            unixFile + L".tmp.png' '" + unixFile + L"'\"";
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &si, &pi))
+    // Nothing can wait on the program: the file is the sign.
+    if (!StartUnixProgram(std::move(command)))
         return false;
-    // The handles of a Unix process cannot be waited on; the file is the sign.
-    if (pi.hProcess)
-        ::CloseHandle(pi.hProcess);
-    if (pi.hThread)
-        ::CloseHandle(pi.hThread);
     return PumpUntil(
         [&] { return ::GetFileAttributesW(windowsFile.c_str()) != INVALID_FILE_ATTRIBUTES; },
         timeoutMs);

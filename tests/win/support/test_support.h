@@ -66,6 +66,10 @@ void TerminateProcessesOf(const std::wstring& exePath);
 } // namespace qmtest
 
 namespace qmtest {
+// Starts a Unix program, which Wine runs natively when given its Unix path;
+// false when it could not be started. Nothing can wait on such a process.
+bool StartUnixProgram(std::wstring commandLine);
+
 // Saves what is on the test's display to <build>/screenshots/<name>.png with
 // ImageMagick (run natively through Wine); true when the file appeared.
 bool SaveScreenshot(const std::wstring& name, DWORD timeoutMs = 15000);
