@@ -133,10 +133,9 @@ done
 # each failed assertion with the lines that explain it.
 for entry in "${flavours[@]}"; do
     read -r preset _ <<<"$entry"
-    log="$log_dir/$preset-ctest.log"
-    grep -qE '^\[  FAILED  \]|: Failure$|Unhandled' "$log" || continue
-    echo "== $preset failures"
-    grep -E -A8 ': Failure$|Unhandled|^\[  FAILED  \] .*\([0-9]+ ms\)$' "$log" | head -n 80
+    failures=$(grep -E -A8 ': Failure$|Unhandled|^\[  FAILED  \] .*\([0-9]+ ms\)$' \
+        "$log_dir/$preset-ctest.log" | head -n 80)
+    [ -n "$failures" ] && printf '== %s failures\n%s\n' "$preset" "$failures"
 done
 
 echo "Summary: $passed passed, $failed failed ($((SECONDS / 60)) min $((SECONDS % 60)) s)"
